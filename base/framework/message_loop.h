@@ -1,0 +1,152 @@
+// A thread's task queue: immediate, delayed and non-nestable ("held") tasks,
+// run by a pump that also waits for work. A loop belongs to the thread that
+// created it; only posting (here or through its MessageLoopProxy) is allowed
+// from other threads. One thread has at most one loop (MessageLoop::current()).
+#ifndef BASE_FRAMEWORK_MESSAGE_LOOP_H_
+#define BASE_FRAMEWORK_MESSAGE_LOOP_H_
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <queue>
+#include <vector>
+
+#include "base/framework/message_pump.h"
+#include "base/framework/observer_list.h"
+#include "base/synchronization/lock.h"
+#include "base/time/time.h"
+
+namespace base {
+
+class MessageLoopProxy;
+class MessageHook;
+class WinUIMessagePump;
+class WinIOMessagePump;
+
+using Closure = std::function<void()>;
+
+enum LoopKind {
+  kLoopPlain = 0,
+  kLoopUi = 1,
+  kLoopIo = 2,
+  kLoopCustom = 3,
+};
+
+struct QueuedTask {
+  TickClock due_time;  // zero for an immediate task
+  int sequence = 0;    // order among equal due times
+  bool may_nest = true;
+  Closure task;
+};
+
+class MessageLoop : public MessagePump::Delegate {
+ public:
+  class TaskObserver {
+   public:
+    virtual ~TaskObserver() = default;
+    virtual void WillRunTask() = 0;
+    virtual void DidRunTask() = 0;
+  };
+  class DestructionObserver {
+   public:
+    virtual ~DestructionObserver() = default;
+    virtual void WillDestroyCurrentLoop() = 0;
+  };
+
+  MessageLoop();
+  ~MessageLoop() override;
+  MessageLoop(const MessageLoop&) = delete;
+  MessageLoop& operator=(const MessageLoop&) = delete;
+
+  static MessageLoop* current();
+
+  // Loop thread only; nestable.
+  void Run();
+  void RunWithHook(MessageHook* hook);
+  // Loop thread only: the innermost Run returns once it runs out of ready work.
+  void Quit();
+
+  // Any thread.
+  void Post(Closure task);
+  void PostAfter(Closure task, Duration delay);
+  void PostHeld(Closure task);
+  void PostHeldAfter(Closure task, Duration delay);
+
+  std::shared_ptr<MessageLoopProxy> proxy() const { return proxy_; }
+  LoopKind kind() const { return kind_; }
+  bool IsNested() const;
+
+  void AddTaskObserver(TaskObserver* o) { task_observers_.AddObserver(o); }
+  void RemoveTaskObserver(TaskObserver* o) { task_observers_.RemoveObserver(o); }
+  void AddDestructionObserver(DestructionObserver* o) { destruction_observers_.AddObserver(o); }
+  void RemoveDestructionObserver(DestructionObserver* o) { destruction_observers_.RemoveObserver(o); }
+
+ protected:
+  MessageLoop(LoopKind kind, std::shared_ptr<MessagePump> pump);
+
+  bool RunReadyWork() override;
+  bool RunDueWork(TickClock* next_due) override;
+  bool RunIdleWork() override;
+  virtual void AddToInbox(QueuedTask task);
+
+  MessagePump* pump() const { return pump_.get(); }
+
+ private:
+  struct RunRecord {
+    int run_depth = 1;
+    bool quit_requested = false;
+    MessageHook* message_hook = nullptr;
+  };
+
+  struct LaterFirst {
+    bool operator()(const QueuedTask& a, const QueuedTask& b) const {
+      if (a.due_time != b.due_time) return a.due_time > b.due_time;
+      return a.sequence > b.sequence;
+    }
+  };
+
+  void PostTask(Closure task, Duration delay, bool may_nest);
+  void RefillReadyQueue();
+  void ExecuteTask(const QueuedTask& task);
+  bool DiscardQueuedTasks();
+  void CheckOnLoopThread() const;
+
+  LoopKind kind_;
+  RunRecord* state_ = nullptr;
+  std::shared_ptr<MessagePump> pump_;
+  bool nestable_tasks_allowed_ = true;
+
+  Lock inbox_lock_;           // Protects |inbox_|.
+  std::deque<QueuedTask> inbox_;
+
+  std::deque<QueuedTask> ready_queue_;
+  std::deque<QueuedTask> held_queue_;
+  std::priority_queue<QueuedTask, std::vector<QueuedTask>, LaterFirst> timed_queue_;
+  int next_sequence_ = 0;
+  TickClock cached_now_;
+
+  ObserverList<TaskObserver> task_observers_;
+  ObserverList<DestructionObserver> destruction_observers_;
+
+  std::shared_ptr<MessageLoopProxy> proxy_;
+};
+
+// Loop driven by the Windows message queue; required for windows and dialogs.
+class UIMessageLoop : public MessageLoop {
+ public:
+  UIMessageLoop();
+  static UIMessageLoop* current();
+  WinUIMessagePump* ui_pump() const;
+};
+
+// Loop driven by an I/O completion port.
+class IOMessageLoop : public MessageLoop {
+ public:
+  IOMessageLoop();
+  static IOMessageLoop* current();
+  WinIOMessagePump* io_pump() const;
+};
+
+}  // namespace base
+
+#endif  // BASE_FRAMEWORK_MESSAGE_LOOP_H_

@@ -1,0 +1,290 @@
+#include "base/framework/message_loop.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "base/framework/framework_thread.h"
+#include "base/framework/message_loop_proxy.h"
+#include "base/synchronization/waitable_event.h"
+
+namespace base {
+namespace {
+
+// Runs |body| on a fresh framework thread with a loop of |kind|, from the
+// thread's Init, so that |body| may run the loop at depth 1 itself. Every UI
+// test gets a thread of its own: WM_QUIT stays posted once a UI loop ends.
+class LoopThread : public FrameworkThread {
+ public:
+  LoopThread() : FrameworkThread("test loop") {}
+  ~LoopThread() override { Stop(); }
+  void Init() override {
+    if (init) init();
+  }
+  void Cleanup() override {
+    if (cleanup) cleanup();
+  }
+  std::function<void()> init, cleanup;
+};
+
+void RunOnLoop(LoopKind kind, const std::function<void()>& body) {
+  LoopThread thread;
+  thread.init = body;
+  ASSERT_TRUE(thread.StartWithLoop(kind));  // returns once Init is done
+  thread.Stop();
+}
+
+class CountingPump : public DefaultMessagePump {
+ public:
+  void Wake() override {
+    ++wakes;
+    DefaultMessagePump::Wake();
+  }
+  std::atomic<int> wakes{0};
+};
+
+class CountingLoop : public MessageLoop {
+ public:
+  explicit CountingLoop(std::shared_ptr<CountingPump> pump) : MessageLoop(kLoopCustom, pump), pump_(pump) {}
+  std::shared_ptr<CountingPump> pump_;
+};
+
+class CountingMaker : public FrameworkThread::LoopMaker {
+ public:
+  std::unique_ptr<MessageLoop> CreateLoop() override {
+    pump = std::make_shared<CountingPump>();
+    return std::make_unique<CountingLoop>(pump);
+  }
+  std::shared_ptr<CountingPump> pump;
+};
+
+// Tasks from another thread run in posting order; posting onto a non-empty
+// inbox does not wake the pump a second time.
+TEST(MessageLoopTest, CrossThreadPostsKeepOrderAndCoalesceWakeups) {
+  auto maker = std::make_shared<CountingMaker>();
+  LoopThread thread;
+  ASSERT_TRUE(thread.StartWithLoopMaker(maker));
+  MessageLoop* loop = thread.message_loop();
+
+  WaitableEvent blocker(true, false), running(true, false), done(true, false);
+  std::vector<int> order;
+  loop->Post([&] {
+    running.Signal();
+    blocker.Wait();
+  });
+  running.Wait();
+  int wakes_before = maker->pump->wakes;
+  for (int i = 0; i < 5; ++i) loop->Post([&order, i] { order.push_back(i); });
+  EXPECT_EQ(wakes_before + 1, maker->pump->wakes.load());
+  blocker.Signal();
+  loop->Post([&] { done.Signal(); });
+  done.Wait();
+  EXPECT_EQ((std::vector<int>{0, 1, 2, 3, 4}), order);
+  thread.Stop();
+}
+
+// Delayed tasks run by due time; equal due times keep their queue order, and
+// all delayed tasks wait for their time.
+TEST(MessageLoopTest, DelayedTasksByDueTimeThenQueueOrder) {
+  std::vector<std::string> order;
+  RunOnLoop(kLoopPlain, [&] {
+    MessageLoop* loop = MessageLoop::current();
+    loop->PostAfter([&] { order.push_back("late"); }, Duration::FromMilliseconds(40));
+    loop->PostAfter([&] { order.push_back("early"); }, Duration::FromMilliseconds(5));
+    loop->Post([&] { order.push_back("now"); });
+    // Same due time for two tasks: give both the same TickClock by posting
+    // them from inside one task with identical delays.
+    loop->PostAfter([&] { order.push_back("tie-a"); }, Duration::FromMilliseconds(20));
+    loop->PostAfter([&] { order.push_back("tie-b"); }, Duration::FromMilliseconds(20));
+    loop->PostAfter([loop] { loop->Quit(); }, Duration::FromMilliseconds(60));
+    loop->Run();
+  });
+  EXPECT_EQ((std::vector<std::string>{"now", "early", "tie-a", "tie-b", "late"}), order);
+}
+
+// Quit takes effect at the first idle point: tasks already queued still run.
+TEST(MessageLoopTest, QuitLetsPendingWorkFinish) {
+  std::vector<int> ran;
+  RunOnLoop(kLoopUi, [&] {
+    MessageLoop* loop = MessageLoop::current();
+    loop->Post([&] {
+      loop->Quit();
+      ran.push_back(1);
+    });
+    loop->Post([&] { ran.push_back(2); });
+    loop->Post([&] {
+      ran.push_back(3);
+      loop->Post([&] { ran.push_back(4); });
+    });
+    loop->Run();
+  });
+  EXPECT_EQ((std::vector<int>{1, 2, 3, 4}), ran);
+}
+
+struct NestState {
+  std::vector<std::string> order;
+};
+
+LRESULT CALLBACK NestingWndProc(HWND hwnd, UINT msg, WPARAM wparam, LPARAM lparam) {
+  if (msg == WM_APP) {
+    auto* state = reinterpret_cast<NestState*>(lparam);
+    MessageLoop* loop = MessageLoop::current();
+    loop->PostHeld([state] { state->order.push_back("held"); });
+    loop->Post([state, loop] {
+      state->order.push_back("nestable");
+      loop->Quit();
+    });
+    state->order.push_back("enter nested");
+    loop->Run();  // a nested loop entered from a window message, not a task
+    state->order.push_back("left nested");
+    return 0;
+  }
+  return ::DefWindowProcW(hwnd, msg, wparam, lparam);
+}
+
+// A non-nestable task posted while a nested loop runs waits until the nested
+// loop has returned; nestable tasks run inside it.
+TEST(MessageLoopTest, HeldTaskWaitsForNestedLoop) {
+  NestState state;
+  RunOnLoop(kLoopUi, [&] {
+    WNDCLASSW wc = {};
+    wc.lpfnWndProc = &NestingWndProc;
+    wc.hInstance = ::GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"NestingTestWindow";
+    ::RegisterClassW(&wc);
+    HWND hwnd = ::CreateWindowW(L"NestingTestWindow", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                wc.hInstance, nullptr);
+    ASSERT_NE(nullptr, hwnd);
+    MessageLoop* loop = MessageLoop::current();
+    ::PostMessageW(hwnd, WM_APP, 0, reinterpret_cast<LPARAM>(&state));
+    // The message is handled by the outer Run below; quit once idle after it.
+    loop->PostAfter([loop, &state] {
+      state.order.push_back("outer quit");
+      loop->Quit();
+    }, Duration::FromMilliseconds(50));
+    loop->Run();
+    ::DestroyWindow(hwnd);
+  });
+  EXPECT_EQ((std::vector<std::string>{"enter nested", "nestable", "left nested", "held", "outer quit"}),
+            state.order);
+}
+
+// WM_QUIT in a nested loop ends it and, re-posted, the outer loop too.
+TEST(MessageLoopTest, QuitMessageEndsOuterLoops) {
+  std::vector<std::string> order;
+  RunOnLoop(kLoopUi, [&] {
+    MessageLoop* loop = MessageLoop::current();
+    loop->Post([&, loop] {
+      ::PostQuitMessage(3);
+      order.push_back("enter nested");
+      loop->Run();  // a modal-style nested loop inside a task
+      order.push_back("nested returned");
+    });
+    loop->PostAfter([&] { order.push_back("never"); }, Duration::FromSeconds(30));
+    loop->Run();
+    order.push_back("outer returned");
+    MSG msg;
+    EXPECT_TRUE(::PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(3, static_cast<int>(msg.wParam));
+  });
+  EXPECT_EQ((std::vector<std::string>{"enter nested", "nested returned", "outer returned"}), order);
+}
+
+double NowMs() {
+  LARGE_INTEGER f, c;
+  ::QueryPerformanceFrequency(&f);
+  ::QueryPerformanceCounter(&c);
+  return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+// The 10 ms system timer is only a backstop: the pump's own timed wait runs
+// a task due in 3 ms after about 3 ms.
+TEST(MessageLoopTest, ShortDelayOnIdleUiLoopIsNotRoundedToTimer) {
+  std::vector<double> delays;
+  RunOnLoop(kLoopUi, [&] {
+    MessageLoop* loop = MessageLoop::current();
+    for (int i = 0; i < 7; ++i) {
+      double start = NowMs();
+      double ran_at = 0;
+      loop->PostAfter([&, loop] {
+        ran_at = NowMs();
+        loop->Quit();
+      }, Duration::FromMilliseconds(3));
+      loop->Run();
+      delays.push_back(ran_at - start);
+    }
+  });
+  std::sort(delays.begin(), delays.end());
+  double median = delays[delays.size() / 2];
+  EXPECT_GE(median, 2.5);
+  EXPECT_LT(median, 9.0) << "the task waited for the 10 ms timer";
+}
+
+struct DestructionProbe {
+  explicit DestructionProbe(std::vector<std::string>* log, std::string name) : log(log), name(std::move(name)) {}
+  ~DestructionProbe() { log->push_back("destroyed " + name); }
+  std::vector<std::string>* log;
+  std::string name;
+};
+
+// Destroying a loop destroys queued closures of every kind without running
+// them; the proxy refuses posts afterwards.
+TEST(MessageLoopTest, DestructionDiscardsQueuedTasks) {
+  std::vector<std::string> log;
+  std::shared_ptr<MessageLoopProxy> proxy;
+  {
+    LoopThread thread;
+    // Cleanup runs after the loop stopped and before it is destroyed.
+    thread.cleanup = [&] {
+      MessageLoop* loop = MessageLoop::current();
+      auto immediate = std::make_shared<DestructionProbe>(&log, "immediate");
+      auto held = std::make_shared<DestructionProbe>(&log, "held");
+      auto delayed = std::make_shared<DestructionProbe>(&log, "delayed");
+      loop->Post([immediate, &log] { log.push_back("ran immediate"); });
+      loop->PostHeld([held, &log] { log.push_back("ran held"); });
+      loop->PostAfter([delayed, &log] { log.push_back("ran delayed"); }, Duration::FromSeconds(60));
+      proxy = loop->proxy();
+    };
+    ASSERT_TRUE(thread.Start());
+    thread.Stop();
+  }
+  std::sort(log.begin(), log.end());
+  EXPECT_EQ((std::vector<std::string>{"destroyed delayed", "destroyed held", "destroyed immediate"}), log);
+  ASSERT_TRUE(proxy);
+  EXPECT_FALSE(proxy->Post([] {}));
+  EXPECT_FALSE(proxy->PostAfter([] {}, Duration::FromMilliseconds(1)));
+}
+
+// A proxy whose last holder lets go on another thread is deleted on the
+// loop's own thread.
+TEST(MessageLoopProxyTest, ReleasedOffThreadIsDeletedOnLoopThread) {
+  LoopThread thread;
+  ASSERT_TRUE(thread.Start());
+  std::shared_ptr<MessageLoopProxy> extra;
+  WaitableEvent made(true, false);
+  thread.message_loop()->Post([&] {
+    extra = MessageLoopProxy::Create(MessageLoop::current());
+    made.Signal();
+  });
+  made.Wait();
+  std::atomic<DWORD> deleted_on{0};
+  WaitableEvent deleted(true, false);
+  extra->set_destruction_callback([&] {
+    deleted_on = ::GetCurrentThreadId();
+    deleted.Signal();
+  });
+  EXPECT_FALSE(extra->IsOnLoopThread());
+  extra.reset();
+  ASSERT_TRUE(deleted.TimedWait(Duration::FromSeconds(5)));
+  EXPECT_EQ(thread.thread_id(), deleted_on.load());
+  thread.Stop();
+}
+
+}  // namespace
+}  // namespace base

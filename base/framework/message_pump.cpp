@@ -1,0 +1,41 @@
+#include "base/framework/message_pump.h"
+
+#include "base/check.h"
+
+namespace base {
+
+DefaultMessagePump::DefaultMessagePump() = default;
+
+DefaultMessagePump::~DefaultMessagePump() = default;
+
+void DefaultMessagePump::Run(Delegate* delegate) {
+  BASE_CHECK(should_quit_ == false);
+  for (;;) {
+    bool did_work = delegate->RunReadyWork();
+    if (should_quit_) break;
+    did_work |= delegate->RunDueWork(&wake_time_);
+    if (should_quit_) break;
+    if (did_work) continue;
+    did_work = delegate->RunIdleWork();
+    if (should_quit_) break;
+    if (did_work) continue;
+    if (wake_time_.IsNull()) {
+      event_.Wait();
+    } else {
+      Duration delay = wake_time_ - TickClock::Now();
+      if (delay > Duration())
+        event_.TimedWait(delay);
+      else
+        wake_time_ = TickClock();
+    }
+  }
+  should_quit_ = false;
+}
+
+void DefaultMessagePump::Quit() { should_quit_ = true; }
+
+void DefaultMessagePump::Wake() { event_.Signal(); }
+
+void DefaultMessagePump::WakeAt(const TickClock& due) { wake_time_ = due; }
+
+}  // namespace base

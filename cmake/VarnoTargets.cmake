@@ -1,0 +1,67 @@
+# Helpers shared by the folders' CMake fragments.
+
+set(VARNO_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
+
+# A GoogleTest executable run under Wine as one CTest test (every Wine start
+# costs about a second, so one test per binary rather than per case).
+function(varno_add_wine_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS;LABELS" ${ARGN})
+  if(NOT WIN32)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  add_test(NAME ${T_NAME} COMMAND ${VARNO_TOOLS_DIR}/wine-run.sh $<TARGET_FILE:${T_NAME}>)
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "wine;${T_LABELS}" TIMEOUT 600)
+endfunction()
+
+# A native GoogleTest executable (sanitizers on), for the portable parsers.
+function(varno_add_native_test)
+  cmake_parse_arguments(T "" "NAME" "SOURCES;LIBS" ${ARGN})
+  if(WIN32)
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "native" TIMEOUT 600)
+endfunction()
+
+# A libFuzzer target (native clang only), run for VARNO_FUZZ_SECONDS from a
+# copy of its seed corpus; any crash, leak, hang or sanitizer report fails it.
+set(VARNO_FUZZ_SECONDS 30 CACHE STRING "Seconds each fuzz target runs in the test pass")
+function(varno_add_fuzzer)
+  cmake_parse_arguments(T "" "NAME;CORPUS" "SOURCES;LIBS" ${ARGN})
+  if(WIN32 OR NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    return()
+  endif()
+  add_executable(${T_NAME} ${T_SOURCES})
+  target_compile_options(${T_NAME} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} -fsanitize=fuzzer)
+  add_test(NAME ${T_NAME}
+           COMMAND ${VARNO_TOOLS_DIR}/run-fuzzer.sh $<TARGET_FILE:${T_NAME}> ${T_CORPUS}
+                   ${VARNO_FUZZ_SECONDS})
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "fuzz" TIMEOUT 900)
+endfunction()
+
+# Builds the resource archive from |source_dir| (files of |overlay_dir|
+# replace or add to it) and an object library with the "ZIP" 133 resource.
+function(varno_add_archive target source_dir overlay_dir)
+  set(zip ${CMAKE_BINARY_DIR}/resources.zip)
+  set(rc ${CMAKE_BINARY_DIR}/archive.rc)
+  file(GLOB_RECURSE inputs CONFIGURE_DEPENDS ${source_dir}/*)
+  if(overlay_dir)
+    file(GLOB_RECURSE overlay_inputs CONFIGURE_DEPENDS ${overlay_dir}/*)
+    list(APPEND inputs ${overlay_inputs})
+  endif()
+  find_package(Python3 REQUIRED COMPONENTS Interpreter)
+  add_custom_command(
+    OUTPUT ${zip}
+    COMMAND Python3::Interpreter ${VARNO_TOOLS_DIR}/make_archive.py --output ${zip}
+            --source ${source_dir} --overlay "${overlay_dir}"
+    DEPENDS ${inputs} ${VARNO_TOOLS_DIR}/make_archive.py
+    COMMENT "Packing the resource archive")
+  file(WRITE ${rc} "133 ZIP \"${zip}\"\n")
+  set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${zip})
+  add_library(${target} OBJECT ${rc})
+endfunction()

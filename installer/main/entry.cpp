@@ -1,0 +1,47 @@
+#include "installer/main/entry.h"
+
+#include <windows.h>
+
+#include "base/framework/framework_thread.h"
+#include "base/util/string_util.h"
+#include "installer/main/main_thread.h"
+#include "installer/utils/log.h"
+#include "installer/utils/public_fun.h"
+
+const std::wstring kAppTitle = L"Install VARNO";
+
+std::wstring ExecutableBaseName(const std::wstring& file_name) {
+  std::vector<std::wstring> pieces = base::SplitText(file_name, L".");
+  return pieces.size() == 2 ? pieces[0] : std::wstring();
+}
+
+bool SetUpLogging(const std::wstring& base_name) {
+  QLOG_APP(L"app: started");
+  std::wstring temp_folder = LocalAppDataFolderFor(nullptr) + L"Temp\\";
+  if (!PathExists(temp_folder, true)) MakeDirectories(temp_folder);
+  LogFile* sink = LogFile::GetInstance();
+  sink->SetLogLevel(LV_APP);
+  sink->SetLogFile(temp_folder + base_name + L"_log.txt");
+  return true;
+}
+
+int RunSetupProcess() {
+  std::wstring base_name = ExecutableBaseName(ExecutableFileName());
+  // Deliberately never closed: the mutex guards the name until the process ends.
+  HANDLE mutex = ::CreateMutexW(nullptr, TRUE, base_name.empty() ? nullptr : base_name.c_str());
+  if (!mutex) return 0;
+  if (::GetLastError() == ERROR_ALREADY_EXISTS) {
+    ::CloseHandle(mutex);
+    return 0;
+  }
+  if (!SetUpLogging(base_name)) return 1;
+
+  QLOG_APP(L"------- start setup -------");
+  QLOG_APP(L"app: run message loop");
+  {
+    MainThread main_thread("MainThread", base::kUiThreadId);
+    main_thread.RunOnCallingThread(base::kLoopUi, nullptr);
+  }
+  QLOG_APP(L"app: leave message loop");
+  return 0;
+}

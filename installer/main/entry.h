@@ -1,0 +1,21 @@
+// The process entry's work: the single-instance guard, the log set-up and the
+// UI thread's loop. Runs on the process's main thread, which becomes the UI
+// thread (id 0).
+#ifndef INSTALLER_MAIN_ENTRY_H_
+#define INSTALLER_MAIN_ENTRY_H_
+
+#include <string>
+
+// The compiled-in title: the wizard's window name and window class.
+extern const std::wstring kAppTitle;
+
+// "setup.exe" -> "setup"; a name with more or fewer than one dot -> "".
+std::wstring ExecutableBaseName(const std::wstring& file_name);
+
+// Sets the sink's threshold and its path under the local Temp folder.
+bool SetUpLogging(const std::wstring& base_name);
+
+// The whole process: returns the exit code.
+int RunSetupProcess();
+
+#endif  // INSTALLER_MAIN_ENTRY_H_

@@ -1,0 +1,132 @@
+#include "installer/main/entry.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "base/util/string_util.h"
+#include "base/win32/scoped_handle.h"
+
+namespace {
+
+TEST(ExecutableBaseNameTest, ExactlyOneDotNamesTheGuard) {
+  EXPECT_EQ(L"setup", ExecutableBaseName(L"setup.exe"));
+  EXPECT_EQ(L"", ExecutableBaseName(L"a.b.exe"));
+  EXPECT_EQ(L"", ExecutableBaseName(L"setup"));
+  // Empty pieces between dots are dropped.
+  EXPECT_EQ(L"a", ExecutableBaseName(L"a..exe"));
+  EXPECT_EQ(L"", ExecutableBaseName(L""));
+}
+
+std::wstring TestFolder() {
+  wchar_t path[MAX_PATH];
+  DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring full(path, n);
+  return full.substr(0, full.find_last_of(L"\\/") + 1);
+}
+
+std::wstring LogPathFor(const std::wstring& base_name) {
+  wchar_t local[MAX_PATH];
+  ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
+  return std::wstring(local) + L"\\Temp\\" + base_name + L"_log.txt";
+}
+
+std::string ReadFile(const std::wstring& path) {
+  std::ifstream in(base::WideToUtf8(path), std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+size_t Count(const std::string& text, const std::string& what) {
+  size_t n = 0;
+  for (size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + 1)) ++n;
+  return n;
+}
+
+// Copies the built installer under another file name and starts copies of it.
+class InstallerProcessTest : public ::testing::Test {
+ protected:
+  void Prepare(const std::wstring& file_name) {
+    exe_ = TestFolder() + L"entrytest\\" + file_name;
+    ::CreateDirectoryW((TestFolder() + L"entrytest").c_str(), nullptr);
+    ASSERT_TRUE(::CopyFileW((TestFolder() + L"VarnoSetup.exe").c_str(), exe_.c_str(), FALSE));
+  }
+
+  HANDLE Start() {
+    STARTUPINFOW si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::wstring command = L"\"" + exe_ + L"\"";
+    if (!::CreateProcessW(exe_.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+      ADD_FAILURE() << "CreateProcess failed: " << ::GetLastError();
+      return nullptr;
+    }
+    ::CloseHandle(pi.hThread);
+    processes_.emplace_back(pi.hProcess);
+    return pi.hProcess;
+  }
+
+  // Waits until the log holds |needle| |count| times.
+  bool WaitForLog(const std::wstring& log, const std::string& needle, size_t count) {
+    for (int i = 0; i < 300; ++i) {
+      if (Count(ReadFile(log), needle) >= count) return true;
+      ::Sleep(50);
+    }
+    return false;
+  }
+
+  void TearDown() override {
+    for (auto& p : processes_) {
+      ::TerminateProcess(p.Get(), 9);
+      ::WaitForSingleObject(p.Get(), 5000);
+    }
+    processes_.clear();
+    ::DeleteFileW(exe_.c_str());
+  }
+
+  std::wstring exe_;
+  std::vector<base::win32::ScopedHandle> processes_;
+};
+
+// A second start exits 0 at once and writes nothing to the log; the first
+// run's file starts with the byte order mark and the start banner.
+TEST_F(InstallerProcessTest, SecondInstanceExitsSilently) {
+  Prepare(L"guardtest.exe");
+  std::wstring log = LogPathFor(L"guardtest");
+  ::DeleteFileW(log.c_str());
+  ASSERT_NE(nullptr, Start());
+  ASSERT_TRUE(WaitForLog(log, "app: run message loop", 1));
+
+  HANDLE second = Start();
+  ASSERT_NE(nullptr, second);
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(second, 10000));
+  DWORD code = 99;
+  ::GetExitCodeProcess(second, &code);
+  EXPECT_EQ(0u, code);
+
+  std::string text = ReadFile(log);
+  EXPECT_EQ(1u, Count(text, "------- start setup -------"));
+  EXPECT_EQ(0u, Count(text, "app: started")) << "logged before the file was configured";
+  ASSERT_GT(text.size(), 3u);
+  EXPECT_EQ("\xEF\xBB\xBF[", text.substr(0, 4));
+  size_t first_line_end = text.find("\r\n");
+  EXPECT_NE(std::string::npos, text.substr(0, first_line_end).find("LV_APP] ------- start setup -------"));
+  ::DeleteFileW(log.c_str());
+}
+
+// With two dots in its name the installer has no guard and logs to "_log.txt".
+TEST_F(InstallerProcessTest, TwoDotsRunUnguarded) {
+  Prepare(L"a.b.exe");
+  std::wstring log = LogPathFor(L"");
+  ::DeleteFileW(log.c_str());
+  ASSERT_NE(nullptr, Start());
+  ASSERT_NE(nullptr, Start());
+  EXPECT_TRUE(WaitForLog(log, "app: run message loop", 2)) << ReadFile(log);
+  ::DeleteFileW(log.c_str());
+}
+
+}  // namespace

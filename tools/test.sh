@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the installer and every test for Windows
+# (i686 as shipped, x86_64 as a second check) and natively for the sanitizer
+# and fuzzer runs, then runs all tests. Exits non-zero on any failure.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+export VARNO_ROOT=$root
+jobs=${VARNO_JOBS:-2}
+
+"$root/tools/setup.sh"
+
+configure() {  # build-dir [cmake args...]
+  local dir=$1
+  shift
+  [ -f "$dir/build.ninja" ] || cmake -S "$root" -B "$dir" -G Ninja "$@" >/dev/null
+}
+
+configure build/i686 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake"
+configure build/x86_64 -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-x86_64-w64-mingw32.cmake"
+configure build/native -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14
+
+for dir in build/i686 build/x86_64 build/native; do
+  echo "== build $dir"
+  cmake --build "$dir" -j "$jobs"
+done
+
+. "$root/tools/wine-env.sh"
+trap wine_env_stop EXIT
+wine_env_start
+
+status=0
+for dir in build/i686 build/x86_64 build/native; do
+  echo "== test $dir"
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=1
+done
+exit $status

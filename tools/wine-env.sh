@@ -1,0 +1,33 @@
+# Sourced by the test and run commands: a Wine prefix of the project's own,
+# an Xvfb display, and a persistent wineserver. wine_env_stop ends them all.
+VARNO_ROOT=${VARNO_ROOT:-$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)}
+export WINEPREFIX=${WINEPREFIX:-$VARNO_ROOT/build/wineprefix}
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+wine_env_start() {
+  if [ -z "${DISPLAY:-}" ] || [ -n "${VARNO_OWN_DISPLAY:-}" ]; then
+    local n
+    for n in $(seq 91 140); do
+      [ -e /tmp/.X11-unix/X$n ] || [ -e /tmp/.X$n-lock ] || break
+    done
+    Xvfb :$n -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    VARNO_XVFB_PID=$!
+    export DISPLAY=:$n
+    for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+  fi
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    echo "wine: creating prefix $WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  wineserver -p >/dev/null 2>&1 || true
+}
+
+wine_env_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${VARNO_XVFB_PID:-}" ]; then
+    kill "$VARNO_XVFB_PID" 2>/dev/null || true
+    wait "$VARNO_XVFB_PID" 2>/dev/null || true
+  fi
+}
