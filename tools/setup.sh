@@ -14,7 +14,7 @@ packages=(
   xvfb xauth x11-utils x11-xserver-utils
   nginx-light openssl aria2 curl
   imagemagick fonts-noto-core fonts-noto-cjk
-  clang-14 libclang-rt-14-dev googletest dpkg-dev
+  clang-14 libclang-rt-14-dev googletest dpkg-dev icoutils binutils-mingw-w64-i686
 )
 
 missing=()

@@ -38,6 +38,9 @@ class MessageLoopProxy : public SupportWeakCallback {
   explicit MessageLoopProxy(MessageLoop* target) : target_loop_(target) {}
 
  private:
+  // Called with |lock_| held.
+  void PostDeletion();
+
   mutable Lock lock_;          // Protects |target_loop_|.
   MessageLoop* target_loop_;
   std::function<void()> destruction_callback_;

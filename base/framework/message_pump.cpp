@@ -19,22 +19,35 @@ void DefaultMessagePump::Run(Delegate* delegate) {
     did_work = delegate->RunIdleWork();
     if (should_quit_) break;
     if (did_work) continue;
-    if (wake_time_.IsNull()) {
-      event_.Wait();
-    } else {
-      Duration delay = wake_time_ - TickClock::Now();
-      if (delay > Duration())
-        event_.TimedWait(delay);
-      else
+    Duration delay;
+    if (!wake_time_.IsNull()) {
+      delay = wake_time_ - TickClock::Now();
+      if (delay <= Duration()) {
         wake_time_ = TickClock();
+        continue;
+      }
     }
+    // Announce the sleep, then look once more: a post that saw the flag clear
+    // has already put its task where this look finds it.
+    sleeping_.store(true);
+    if (delegate->RunReadyWork()) {
+      sleeping_.store(false);
+      continue;
+    }
+    if (wake_time_.IsNull())
+      event_.Wait();
+    else
+      event_.TimedWait(delay);
+    sleeping_.store(false);
   }
   should_quit_ = false;
 }
 
 void DefaultMessagePump::Quit() { should_quit_ = true; }
 
-void DefaultMessagePump::Wake() { event_.Signal(); }
+void DefaultMessagePump::Wake() {
+  if (sleeping_.exchange(false)) event_.Signal();
+}
 
 void DefaultMessagePump::WakeAt(const TickClock& due) { wake_time_ = due; }
 

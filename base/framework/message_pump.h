@@ -3,6 +3,8 @@
 #ifndef BASE_FRAMEWORK_MESSAGE_PUMP_H_
 #define BASE_FRAMEWORK_MESSAGE_PUMP_H_
 
+#include <atomic>
+
 #include "base/synchronization/waitable_event.h"
 #include "base/time/time.h"
 
@@ -28,7 +30,9 @@ class MessagePump {
   virtual void WakeAt(const TickClock& due) = 0;
 };
 
-// Default pump: an auto-reset event. Wake-ups coalesce in the event.
+// Default pump: an auto-reset event. The event is set only while the loop
+// thread sleeps or is about to: every SetEvent and every wait is a system call
+// (a server round trip under Wine), so a busy loop must not cost posters one.
 class DefaultMessagePump : public MessagePump {
  public:
   DefaultMessagePump();
@@ -40,6 +44,9 @@ class DefaultMessagePump : public MessagePump {
 
  private:
   WaitableEvent event_{false, false};
+  // True from just before the loop thread re-checks for work and sleeps
+  // until a Wake or its own wake-up clears it.
+  std::atomic<bool> sleeping_{false};
   bool should_quit_ = false;
   TickClock wake_time_;
 };

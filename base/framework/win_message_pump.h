@@ -80,6 +80,7 @@ class WinUIMessagePump : public WinMessagePump {
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
   void OnTimer();
   void OnWakeMessage();
+  bool RunReadySlice();
   bool PumpOneMessage();
   bool HandleOneMessage(const MSG& msg);
   bool ReplaceWakeMessage();

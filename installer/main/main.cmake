@@ -25,3 +25,14 @@ if(WIN32)
   target_compile_definitions(installer_main_unittests PRIVATE
     VARNO_OBJDUMP="${CMAKE_OBJDUMP}")
 endif()
+
+if(WIN32)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+    set(varno_pe_kind "PE32+")
+  else()
+    set(varno_pe_kind "PE32")
+  endif()
+  add_test(NAME installer_image
+           COMMAND ${CMAKE_SOURCE_DIR}/tools/check_exe.sh $<TARGET_FILE:installer> ${CMAKE_OBJDUMP}
+                   ${varno_pe_kind})
+endif()

@@ -1,0 +1,95 @@
+#include "installer/utils/language.h"
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/util/string_util.h"
+#include "installer/utils/log.h"
+#include "ui/core/resource_archive.h"
+
+namespace {
+
+const wchar_t kResourceRoot[] = L"resources\\";
+const wchar_t kCatalogueFile[] = L"lang.ini";
+
+LanguageCatalogue::RightToLeftHandler& Handler() {
+  static LanguageCatalogue::RightToLeftHandler* handler = new LanguageCatalogue::RightToLeftHandler();
+  return *handler;
+}
+
+bool EqualsIgnoringAsciiCase(const std::wstring& a, const wchar_t* b) {
+  size_t i = 0;
+  for (; i < a.size() && b[i]; ++i) {
+    wchar_t x = a[i], y = b[i];
+    if (x >= L'A' && x <= L'Z') x = x - L'A' + L'a';
+    if (y >= L'A' && y <= L'Z') y = y - L'A' + L'a';
+    if (x != y) return false;
+  }
+  return i == a.size() && b[i] == 0;
+}
+
+// Archive when mounted (merging), disk otherwise (replacing).
+bool LoadIniResource(IniFile* ini, const std::wstring& path) {
+  if (ui::IsArchiveMounted()) {
+    std::string bytes;
+    if (!ui::ReadArchiveMemberBytes(path, &bytes)) {
+      QLOG_WAR(L"language: {0} not in the archive") << path;
+      return false;
+    }
+    return ini->LoadFromMemory(bytes.data(), bytes.size());
+  }
+  return ini->LoadFromFile(path);
+}
+
+}  // namespace
+
+StringTable& StringTable::GetInstance() {
+  static StringTable* table = new StringTable();  // lives until process exit
+  return *table;
+}
+
+std::wstring StringTable::GetText(const std::wstring& id) { return GetInstance().GetValue(id); }
+
+bool StringTable::LoadLanguageFile(const std::wstring& path) { return LoadIniResource(this, path); }
+
+void LanguageCatalogue::SetRightToLeftHandler(RightToLeftHandler handler) {
+  Handler() = std::move(handler);
+}
+
+std::wstring LanguageCatalogue::StringTablePath(const std::wstring& key) {
+  return std::wstring(kResourceRoot) + L"lang\\" + key + L"\\gdstrings.ini";
+}
+
+void LanguageCatalogue::Init(const std::wstring& code) {
+  languages_.clear();
+  LoadIniResource(this, std::wstring(kResourceRoot) + kCatalogueFile);
+  for (const auto& entry : entries()) {
+    // key = display name,code,direction; pieces are not trimmed.
+    const std::vector<std::wstring> pieces = base::SplitText(GetValue(entry.first), L",");
+    if (pieces.size() < 2) continue;
+    LanguageInfo info;
+    info.key = entry.first;
+    info.display_name = pieces[0];
+    info.code = pieces[1];
+    info.right_to_left = pieces.size() >= 3 && EqualsIgnoringAsciiCase(pieces[2], L"rtl");
+    languages_.emplace(entry.first, std::move(info));
+  }
+  QLOG_APP(L"language: {0} languages, detected code:{1}") << languages_.size() << code;
+  if (code.empty()) return;
+  for (const auto& language : languages_) {
+    if (code.find(language.second.code) != std::wstring::npos) {
+      SelectLanguage(language.first);
+      return;
+    }
+  }
+}
+
+void LanguageCatalogue::SelectLanguage(const std::wstring& key) {
+  auto it = languages_.find(key);
+  if (it == languages_.end()) return;
+  StringTable::GetInstance().LoadLanguageFile(StringTablePath(key));
+  current_language_ = key;
+  QLOG_APP(L"language: selected {0}") << key;
+  if (Handler()) Handler()(it->second.right_to_left);
+}

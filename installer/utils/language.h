@@ -1,0 +1,66 @@
+// Languages of the wizard. StringTable is the process-wide table of localised
+// texts (an IniFile keyed by text id) that the UI framework fills at start-up
+// and the wizard and controls read with GetText. LanguageCatalogue holds
+// "lang.ini", detects the user's language and loads its table over the
+// current one; the wizard owns the one instance. Both are UI-thread only.
+// Portable: files come from the mounted resource archive or from disk.
+#ifndef INSTALLER_UTILS_LANGUAGE_H_
+#define INSTALLER_UTILS_LANGUAGE_H_
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "installer/utils/ini_file.h"
+
+class StringTable : public IniFile {
+ public:
+  static StringTable& GetInstance();
+  // The text of |id| with "\r" and "\n" resolved; empty when the table lacks it.
+  static std::wstring GetText(const std::wstring& id);
+
+  // Loads a table by its resource path (for example
+  // "resources\lang\English\gdstrings.ini"). With an archive mounted the
+  // member is merged over the current texts and a missing member changes
+  // nothing; otherwise the file replaces the table (a missing file empties
+  // it). Returns whether a table was read.
+  bool LoadLanguageFile(const std::wstring& path);
+
+ private:
+  StringTable() = default;
+};
+
+struct LanguageInfo {
+  std::wstring key;           // folder name and identifier
+  std::wstring display_name;  // the language's own name
+  std::wstring code;          // compared with the detected interface language
+  bool right_to_left = false;
+};
+
+class LanguageCatalogue : public IniFile {
+ public:
+  // Receives the right-to-left flag of every selected language; the UI
+  // framework installs its own switch here (it acts only on a change).
+  using RightToLeftHandler = std::function<void(bool right_to_left)>;
+  static void SetRightToLeftHandler(RightToLeftHandler handler);
+
+  LanguageCatalogue() = default;
+
+  // Loads the catalogue, then selects the first language (in key order)
+  // whose code occurs in |code|; with none, English stays current.
+  void Init(const std::wstring& code);
+  // Loads the language's table and makes it current; ignores unknown keys.
+  void SelectLanguage(const std::wstring& key);
+
+  std::wstring GetCurrentLanguage() const { return current_language_; }
+  std::map<std::wstring, LanguageInfo> GetLanguages() const { return languages_; }
+
+  // Resource path of a language's string table.
+  static std::wstring StringTablePath(const std::wstring& key);
+
+ private:
+  std::wstring current_language_ = L"English";
+  std::map<std::wstring, LanguageInfo> languages_;
+};
+
+#endif  // INSTALLER_UTILS_LANGUAGE_H_

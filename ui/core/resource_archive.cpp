@@ -1,0 +1,251 @@
+#include "ui/core/resource_archive.h"
+
+#include <algorithm>
+
+#include "base/util/string_util.h"
+#include "installer/utils/log.h"
+
+namespace ui {
+namespace {
+
+struct ArchiveState {
+  ResourceArchive archive;
+  std::wstring resource_root;
+};
+
+ArchiveState& State() {
+  static ArchiveState* state = new ArchiveState();  // lives until process exit
+  return *state;
+}
+
+// One left-to-right pass over non-overlapping pairs of |c|.
+void CollapsePairs(wchar_t c, std::wstring* text) {
+  std::wstring out;
+  out.reserve(text->size());
+  for (size_t i = 0; i < text->size(); ++i) {
+    out.push_back((*text)[i]);
+    if ((*text)[i] == c && i + 1 < text->size() && (*text)[i + 1] == c) ++i;
+  }
+  text->swap(out);
+}
+
+void AppendUtf16(uint32_t code_point, std::wstring* out) {
+  if (code_point >= 0x10000) {
+    code_point -= 0x10000;
+    out->push_back(static_cast<wchar_t>(0xD800 + (code_point >> 10)));
+    out->push_back(static_cast<wchar_t>(0xDC00 + (code_point & 0x3FF)));
+  } else {
+    out->push_back(static_cast<wchar_t>(code_point));
+  }
+}
+
+}  // namespace
+
+std::wstring DecodeUtf8(const char* data, size_t size) {
+  std::wstring out;
+  out.reserve(size);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+  size_t i = 0;
+  while (i < size) {
+    const unsigned char lead = p[i];
+    if (lead < 0x80) {
+      out.push_back(lead);
+      ++i;
+      continue;
+    }
+    int length = 0;
+    uint32_t code = 0, minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, code = lead & 0x1F, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, code = lead & 0x0F, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, code = lead & 0x07, minimum = 0x10000;
+    }
+    bool valid = length > 0 && size - i >= static_cast<size_t>(length);
+    for (int k = 1; valid && k < length; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) valid = false;
+      code = (code << 6) | (p[i + k] & 0x3F);
+    }
+    if (valid && (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) {
+      valid = false;
+    }
+    if (!valid) {
+      out.push_back(L'\xFFFD');
+      ++i;
+      continue;
+    }
+    AppendUtf16(code, &out);
+    i += length;
+  }
+  return out;
+}
+
+std::wstring NormalizeArchivePath(const std::wstring& path) {
+  std::wstring s = path;
+  std::replace(s.begin(), s.end(), L'\\', L'/');
+  CollapsePairs(L'/', &s);
+  size_t i = 0;
+  while (i < s.size()) {
+    const bool segment_start = i == 0 || s[i - 1] == L'/';
+    if (segment_start) {
+      if (s[i] == L'/') {
+        s.erase(i, 1);
+        continue;
+      }
+      if (s.compare(i, 2, L"./") == 0) {
+        s.erase(i, 2);
+        continue;
+      }
+      if (s.compare(i, 3, L"../") == 0) {
+        s.erase(i, 2);  // leaves the "/" at i
+        // Cut back over the previous segment and its separator; a leading
+        // ".." has none and simply goes.
+        size_t cut = 0;
+        if (i >= 2) {
+          size_t slash = s.rfind(L'/', i - 2);
+          cut = slash == std::wstring::npos ? 0 : slash;
+        }
+        s.erase(cut, i - cut);
+        i = cut;
+        continue;
+      }
+    }
+    ++i;
+  }
+  return s;
+}
+
+std::wstring NormalizeFilePath(const std::wstring& path) {
+  std::wstring s = path;
+  std::replace(s.begin(), s.end(), L'/', L'\\');
+  CollapsePairs(L'\\', &s);
+  return s;
+}
+
+bool IsRelativePath(const std::wstring& path) {
+  if (path.empty()) return true;
+  if (path[0] == L'\\') return false;
+  if (path.size() >= 2 && path[1] == L':') return false;
+#ifndef _WIN32
+  if (path[0] == L'/') return false;
+#endif
+  return true;
+}
+
+const std::wstring& ResourceRoot() { return State().resource_root; }
+
+void SetResourceRoot(const std::wstring& path) {
+  std::wstring root = path;
+  if (!root.empty() && root.back() != L'\\' && root.back() != L'/') root.push_back(L'\\');
+  State().resource_root = root;
+}
+
+bool ResourceArchive::Open(const void* data, size_t size, const std::string& password) {
+  const int result = reader_.Open(data, size, password);
+  if (result != kZipOk) {
+    QLOG_ERR(L"resource archive: cannot open ({0} bytes), code:{1}") << size << result;
+    return false;
+  }
+  return true;
+}
+
+int ResourceArchive::Find(const std::wstring& path) const {
+  const std::wstring normalized = NormalizeArchivePath(path);
+  if (normalized.empty()) return -1;
+  const std::string name = base::WideToUtf8(normalized);
+  if (name.empty()) return -1;
+  return reader_.FindEntry(name, false);
+}
+
+uint32_t ResourceArchive::MemberSize(int index) const {
+  ZipEntryInfo info;
+  return reader_.GetEntryInfo(index, &info) == kZipOk ? info.uncompressed_size : 0;
+}
+
+bool ResourceArchive::Extract(int index, void* buffer, size_t size) const {
+  const int result = reader_.Extract(index, buffer, size);
+  if (result != kZipOk) {
+    QLOG_ERR(L"resource archive: cannot extract {0}, code:{1}")
+        << base::Utf8ToWide(reader_.StoredName(index)) << result;
+    return false;
+  }
+  return true;
+}
+
+bool ResourceArchive::ReadMember(const std::wstring& path, std::string* bytes) const {
+  if (!bytes || !IsOpen()) return false;
+  const int index = Find(path);
+  if (index < 0) return false;
+  const uint32_t size = MemberSize(index);
+  if (size == 0) return false;
+  std::string out(size, '\0');
+  if (!Extract(index, &out[0], out.size())) return false;
+  bytes->swap(out);
+  return true;
+}
+
+bool MountArchiveMemory(const void* data, size_t size, const std::string& password) {
+  ResourceArchive& archive = State().archive;
+  archive.Close();
+  return archive.Open(data, size, password);
+}
+
+void UnmountArchive() { State().archive.Close(); }
+
+bool IsArchiveMounted() { return State().archive.IsOpen(); }
+
+const ResourceArchive* MountedArchive() {
+  return IsArchiveMounted() ? &State().archive : nullptr;
+}
+
+bool ReadArchiveMemberBytes(const std::wstring& path, std::string* bytes) {
+  if (path.empty() || !IsArchiveMounted()) return false;
+  return State().archive.ReadMember(path, bytes);
+}
+
+bool ReadResourceBytes(const std::wstring& path, std::string* bytes) {
+  if (IsArchiveMounted()) return ReadArchiveMemberBytes(path, bytes);
+  // No size limit of our own beyond what a 32-bit process can hold.
+  return ReadFileBytes(NormalizeFilePath(path), bytes, static_cast<size_t>(-1) / 2);
+}
+
+FILE* OpenFileForReading(const std::wstring& path, bool text_mode) {
+  if (path.empty()) return nullptr;
+#ifdef _WIN32
+  return _wfopen(path.c_str(), text_mode ? L"rt" : L"rb");
+#else
+  std::wstring native = path;
+  std::replace(native.begin(), native.end(), L'\\', L'/');
+  const std::string narrow = base::WideToUtf8(native);
+  if (narrow.empty()) return nullptr;
+  return std::fopen(narrow.c_str(), text_mode ? "r" : "rb");
+#endif
+}
+
+bool ReadFileBytes(const std::wstring& path, std::string* bytes, size_t max_size) {
+  if (!bytes) return false;
+  FILE* file = OpenFileForReading(path, false);
+  if (!file) return false;
+  std::string out;
+  char buffer[16384];
+  bool ok = true;
+  for (;;) {
+    const size_t got = std::fread(buffer, 1, sizeof(buffer), file);
+    if (got > max_size - out.size()) {
+      ok = false;
+      break;
+    }
+    out.append(buffer, got);
+    if (got < sizeof(buffer)) {
+      ok = !std::ferror(file);
+      break;
+    }
+  }
+  std::fclose(file);
+  if (!ok) return false;
+  bytes->swap(out);
+  return true;
+}
+
+}  // namespace ui
