@@ -65,13 +65,13 @@ void MessageLoopProxy::DeleteLater() {
 void MessageLoopProxy::PostDeletion() {
   // The task owns the proxy: whether it runs or the loop discards it, the
   // proxy is deleted on the loop's thread and never leaks. The deleter
-    // waits for this lock first, since the loop may finish the task before
-    // this thread has let go of it.
-    std::shared_ptr<MessageLoopProxy> owner(this, [](MessageLoopProxy* proxy) {
-      { ScopedLock wait(proxy->lock_); }
-      delete proxy;
-    });
-    target_loop_->PostHeld([owner = std::move(owner)] {});
+  // waits for this lock first, since the loop may finish the task before
+  // this thread has let go of it.
+  std::shared_ptr<MessageLoopProxy> owner(this, [](MessageLoopProxy* proxy) {
+    { ScopedLock wait(proxy->lock_); }
+    delete proxy;
+  });
+  target_loop_->PostHeld([owner = std::move(owner)] {});
 }
 
 }  // namespace base
