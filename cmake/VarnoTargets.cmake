@@ -58,7 +58,7 @@ function(varno_add_archive target source_dir overlay_dir)
   add_custom_command(
     OUTPUT ${zip}
     COMMAND Python3::Interpreter ${VARNO_TOOLS_DIR}/make_archive.py --output ${zip}
-            --source ${source_dir} --overlay "${overlay_dir}"
+            --source ${source_dir} "--overlay=${overlay_dir}"
     DEPENDS ${inputs} ${VARNO_TOOLS_DIR}/make_archive.py
     COMMENT "Packing the resource archive")
   file(WRITE ${rc} "133 ZIP \"${zip}\"\n")

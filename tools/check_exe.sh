@@ -22,7 +22,7 @@ echo "$listing" | grep -q -- "--type=14 --name=107 " || fail "no icon group 107"
 echo "$listing" | grep -q -- "--type=16 " || fail "no version resource"
 echo "$listing" | grep -q -- "--type='ZIP' --name=133 " || fail "no ZIP 133 resource"
 
-manifest=$(wrestool -x --type=24 "$exe")
+manifest=$(wrestool -x -R --type=24 "$exe")
 echo "$manifest" | grep -q 'level="requireAdministrator"' || fail "manifest does not require administrator"
 echo "$manifest" | grep -q 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' || fail "no common controls 6 dependency"
 
@@ -32,7 +32,7 @@ wrestool -x --type=14 --name=107 -o "$tmp/app.ico" "$exe" 2>/dev/null || wrestoo
 sizes=$(icotool -l "$tmp/app.ico" | sed -n 's/.*--width=\([0-9]*\).*/\1/p' | sort -n | tr '\n' ' ')
 [ "$(echo $sizes | cut -d' ' -f1)" = 16 ] && [ "$(echo $sizes | awk '{print $NF}')" = 256 ] || fail "icon sizes: $sizes"
 
-wrestool -x --type=16 "$exe" > "$tmp/version.bin"
+wrestool -x -R --type=16 "$exe" > "$tmp/version.bin"
 # VS_FIXEDFILEINFO: signature FEEF04BD, then file version MS/LS words.
 python3 - "$tmp/version.bin" <<'PY' || fail "file version is not 1.3.4.1"
 import struct, sys
@@ -42,7 +42,7 @@ ms, ls = struct.unpack_from("<II", data, i + 8)
 sys.exit(0 if (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF) == (1, 3, 4, 1) else 1)
 PY
 
-wrestool -x --type="'ZIP'" --name=133 "$exe" > "$tmp/archive.zip" 2>/dev/null || true
+wrestool -x -R --type=ZIP --name=133 "$exe" > "$tmp/archive.zip"
 python3 - "$tmp/archive.zip" <<'PY' || fail "ZIP 133 is not an archive of deflated files with directory entries"
 import sys, zipfile
 z = zipfile.ZipFile(sys.argv[1])
