@@ -30,6 +30,9 @@ def main():
     parser.add_argument("--output", required=True)
     parser.add_argument("--source", required=True)
     parser.add_argument("--overlay", default="")
+    # Members are looked up by their path from the program's folder, so they
+    # live under the resource root "resources/".
+    parser.add_argument("--prefix", default="resources/")
     args = parser.parse_args()
 
     entries = collect(args.source)
@@ -37,6 +40,13 @@ def main():
         if not os.path.isdir(args.overlay):
             sys.exit(f"make_archive: overlay folder {args.overlay} does not exist")
         entries.update(collect(args.overlay))
+
+    prefix = args.prefix
+    if prefix:
+        entries = {prefix + name: path for name, path in entries.items()}
+        parts = prefix.rstrip("/").split("/")
+        for k in range(1, len(parts) + 1):
+            entries.setdefault("/".join(parts[:k]) + "/", None)
 
     tmp = args.output + ".tmp"
     with zipfile.ZipFile(tmp, "w", compression=zipfile.ZIP_DEFLATED, compresslevel=9) as zf:

@@ -14,8 +14,8 @@ const wchar_t kResourceRoot[] = L"resources\\";
 const wchar_t kCatalogueFile[] = L"lang.ini";
 
 LanguageCatalogue::RightToLeftHandler& Handler() {
-  static LanguageCatalogue::RightToLeftHandler* handler = new LanguageCatalogue::RightToLeftHandler();
-  return *handler;
+  static LanguageCatalogue::RightToLeftHandler handler;
+  return handler;
 }
 
 bool EqualsIgnoringAsciiCase(const std::wstring& a, const wchar_t* b) {
@@ -45,8 +45,8 @@ bool LoadIniResource(IniFile* ini, const std::wstring& path) {
 }  // namespace
 
 StringTable& StringTable::GetInstance() {
-  static StringTable* table = new StringTable();  // lives until process exit
-  return *table;
+  static StringTable table;
+  return table;
 }
 
 std::wstring StringTable::GetText(const std::wstring& id) { return GetInstance().GetValue(id); }

@@ -100,14 +100,17 @@ bool IsArm64() {
 std::wstring ProgramFilesFolder() {
   static CachedPath cache;
   return cache.Get([] {
+    // A failed query stays empty rather than becoming a lone separator, so
+    // the next caller asks again instead of installing under the root.
     if (IsWow64()) {
       wchar_t expanded[MAX_PATH] = {};
       DWORD n = ::ExpandEnvironmentStringsW(L"%ProgramW6432%", expanded, MAX_PATH);
       std::wstring folder = (n == 0 || n > MAX_PATH) ? ShellFolder(CSIDL_PROGRAM_FILES) : expanded;
-      return base::FormatText(L"%ls\\", folder.c_str());
+      return folder.empty() ? folder : base::FormatText(L"%ls\\", folder.c_str());
     }
     // Callers normalise separators, so the forward slash is harmless.
-    return base::FormatText(L"%ls/", ShellFolder(CSIDL_PROGRAM_FILES).c_str());
+    std::wstring folder = ShellFolder(CSIDL_PROGRAM_FILES);
+    return folder.empty() ? folder : base::FormatText(L"%ls/", folder.c_str());
   });
 }
 
@@ -265,6 +268,24 @@ bool MakeDirectories(const std::wstring& path) {
   std::vector<std::wstring> prefixes;
   std::wstring prefix;
   size_t i = 0;
+  // A rooted path keeps its root: \dir\sub must not become a relative dir\sub
+  // under the current directory, nor \\server\share\dir a relative server\....
+  if (!path.empty() && IsSeparator(path[0])) {
+    bool network = path.size() > 1 && IsSeparator(path[1]);
+    prefix = network ? L"\\\\" : L"\\";
+    while (i < path.size() && IsSeparator(path[i])) ++i;
+    if (network) {
+      // Server and share name one directory together: the first that can exist.
+      for (int part = 0; part < 2 && i < path.size(); ++part) {
+        size_t end = path.find_first_of(L"\\/", i);
+        if (end == std::wstring::npos) end = path.size();
+        prefix += path.substr(i, end - i) + L"\\";
+        i = end;
+        while (i < path.size() && IsSeparator(path[i])) ++i;
+      }
+      prefixes.push_back(prefix);
+    }
+  }
   while (i < path.size()) {
     size_t end = i;
     while (end < path.size() && !IsSeparator(path[end])) ++end;

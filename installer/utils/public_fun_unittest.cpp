@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <string>
 
@@ -70,10 +71,25 @@ TEST(FileHelpersTest, MakeDirectories) {
   EXPECT_FALSE(MakeDirectories(blocker + L"\\sub"));
   EXPECT_FALSE(MakeDirectories(L""));
 
+  // A rooted path stays rooted: "\\name" is made at the drive's root, not
+  // under the current directory.
+  std::wstring cwd_before(MAX_PATH, L'\0');
+  cwd_before.resize(::GetCurrentDirectoryW(MAX_PATH, &cwd_before[0]));
+  ASSERT_TRUE(::SetCurrentDirectoryW(root.c_str()));
+  std::wstring rooted = base::FormatText(L"\\varno_rooted_%lu", ::GetCurrentProcessId());
+  EXPECT_TRUE(MakeDirectories(rooted + L"\\inner"));
+  EXPECT_TRUE(PathExists(root.substr(0, 2) + rooted + L"\\inner", true));
+  EXPECT_FALSE(PathExists(root + rooted.substr(1), true));
+  ::RemoveDirectoryW((root.substr(0, 2) + rooted + L"\\inner").c_str());
+  ::RemoveDirectoryW((root.substr(0, 2) + rooted).c_str());
+  ::SetCurrentDirectoryW(cwd_before.c_str());
+
   EXPECT_TRUE(MakeDirectoryTree(root + L"tree\\x\\y"));
   EXPECT_TRUE(MakeDirectoryTree(root + L"tree\\x\\y")) << "already exists counts as success";
   EXPECT_TRUE(RemoveFile(blocker));
   EXPECT_FALSE(RemoveFile(blocker));
+  for (const wchar_t* leaf : {L"tree\\x\\y", L"tree\\x", L"tree", L"a\\b\\c", L"a\\b", L"a", L""})
+    ::RemoveDirectoryW((root + leaf).c_str());
 }
 
 TEST(FileHelpersTest, ReplaceFileTextTruncates) {
@@ -105,14 +121,99 @@ TEST(SystemInfoTest, LanguageCodeMapping) {
   EXPECT_EQ(L"kok", MapLanguageCode(L"KOK", L"IN"));
 }
 
-// Run by the test command under several LC_ALL values, with the expected
-// catalogue code in VARNO_EXPECT_UI_LANGUAGE.
+// Child mode of this test binary: started by InterfaceLanguageFollowsLocale
+// with a report path, it writes "<LANGID hex> <code>" there and exits before
+// any test runs.
+struct UiLanguageReporter {
+  UiLanguageReporter() {
+    wchar_t report[MAX_PATH] = {};
+    if (!::GetEnvironmentVariableW(L"VARNO_UI_LANGUAGE_REPORT", report, MAX_PATH)) return;
+    std::string line = base::FormatText("%04x ", ::GetUserDefaultUILanguage()) +
+                       base::WideToUtf8(GetUserUILanguageCode());
+    // Written aside and renamed, so the parent never reads half a report.
+    std::wstring part = std::wstring(report) + L".part";
+    ReplaceFileText(part, line);
+    ::MoveFileExW(part.c_str(), report, MOVEFILE_REPLACE_EXISTING);
+    ::ExitProcess(0);
+  }
+} g_ui_language_reporter;
+
+// The unix loader of this Wine, as a Windows path, or empty off Wine.
+std::wstring WineLoader() {
+  wchar_t loader[MAX_PATH] = {};
+  if (!::GetEnvironmentVariableW(L"WINELOADER", loader, MAX_PATH) || loader[0] != L'/') return std::wstring();
+  std::wstring path = std::wstring(L"Z:") + loader;
+  for (wchar_t& c : path) {
+    if (c == L'/') c = L'\\';
+  }
+  return path;
+}
+
+// Runs this binary as a child under |lc_all|; answers the child's report.
+// Wine takes the locale from the unix environment, which a Windows child
+// inherits from its parent's unix process; so the child is started through
+// the unix loader, whose unix environment is made from ours.
+std::string ReportUnderLocale(const std::wstring& loader, const std::wstring& lc_all) {
+  std::wstring report = TempFolder() + base::FormatText(L"varno_ui_language_%lu.txt", ::GetCurrentProcessId());
+  RemoveFile(report);
+  ::SetEnvironmentVariableW(L"LC_ALL", lc_all.c_str());
+  ::SetEnvironmentVariableW(L"VARNO_UI_LANGUAGE_REPORT", report.c_str());
+  std::wstring command = L"wine \"" + ModuleFilePath(nullptr) + L"\"";
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started = {};
+  BOOL ok = ::CreateProcessW(loader.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &started);
+  ::SetEnvironmentVariableW(L"VARNO_UI_LANGUAGE_REPORT", nullptr);
+  if (!ok) {
+    std::printf("starting %s failed: %lu\n", base::WideToUtf8(loader).c_str(), ::GetLastError());
+    return std::string();
+  }
+  // The handle of a unix program is signalled when it has started the child,
+  // not when the child ends: wait for the report itself.
+  for (DWORD t0 = ::GetTickCount(); !PathExists(report, false) && ::GetTickCount() - t0 < 30000;) ::Sleep(50);
+  ::CloseHandle(started.hProcess);
+  ::CloseHandle(started.hThread);
+  std::string line;
+  FILE* f = _wfopen(report.c_str(), L"rb");
+  if (f) {
+    char buffer[64] = {};
+    line.assign(buffer, std::fread(buffer, 1, sizeof(buffer), f));
+    std::fclose(f);
+  }
+  RemoveFile(report);
+  return line;
+}
+
+// Under Wine the interface language follows LC_ALL (Wine reads the locale
+// name itself; the host need not have it generated).
+// With VARNO_EXPECT_UI_LANGUAGE set (the test command runs the binary under
+// one LC_ALL per run) only this process's own answer is checked.
 TEST(SystemInfoTest, InterfaceLanguageFollowsLocale) {
-  const char* expected = std::getenv("VARNO_EXPECT_UI_LANGUAGE");
-  std::wstring code = GetUserUILanguageCode();
-  EXPECT_FALSE(code.empty());
-  if (expected) {
-    EXPECT_EQ(base::Utf8ToWide(expected), code);
+  if (const char* expected = std::getenv("VARNO_EXPECT_UI_LANGUAGE")) {
+    EXPECT_EQ(base::Utf8ToWide(expected), GetUserUILanguageCode());
+    return;
+  }
+  std::wstring loader = WineLoader();
+  if (loader.empty()) GTEST_SKIP() << "the locale is Wine's unix environment here";
+  wchar_t saved[256] = {};
+  bool had_lc_all = ::GetEnvironmentVariableW(L"LC_ALL", saved, 256) != 0;
+  struct Case {
+    const wchar_t* lc_all;
+    const char* report;  // LANGID and catalogue code
+  } cases[] = {
+      {L"zh_TW.UTF-8", "0404 tw"}, {L"zh_HK.UTF-8", "0c04 tw"}, {L"zh_MO.UTF-8", "1404 tw"},
+      {L"zh_SG.UTF-8", "1004 cn"}, {L"zh_CN.UTF-8", "0804 cn"}, {L"he_IL.UTF-8", "040d he"},
+      {L"de_DE.UTF-8", "0407 de"}, {L"C.UTF-8", "0409 en"},
+  };
+  for (const Case& c : cases) {
+    // An English answer for another locale means LC_ALL did not reach the child.
+    EXPECT_EQ(c.report, ReportUnderLocale(loader, c.lc_all)) << base::WideToUtf8(c.lc_all);
+  }
+  if (had_lc_all) {
+    ::SetEnvironmentVariableW(L"LC_ALL", saved);
+  } else {
+    ::SetEnvironmentVariableW(L"LC_ALL", nullptr);
   }
 }
 

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <cwchar>
 #include <cwctype>
+#include <memory>
+#include <utility>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -70,12 +72,12 @@ int64_t FileSize(FILE* file) {
 
 const wchar_t* MarkupNode::ElementName() const {
   if (!owner_) return nullptr;
-  return owner_->text_.get() + owner_->elements_[index_].start;
+  return owner_->text_.data() + owner_->elements_[index_].start;
 }
 
 const wchar_t* MarkupNode::ElementText() const {
   if (!owner_) return nullptr;
-  return owner_->text_.get() + owner_->elements_[index_].data;
+  return owner_->text_.data() + owner_->elements_[index_].data;
 }
 
 MarkupNode MarkupNode::FirstChild() const {
@@ -99,21 +101,21 @@ int MarkupNode::AttributeCount() const {
 const wchar_t* MarkupNode::AttributeNameAt(int index) const {
   if (!owner_) return nullptr;
   if (index < 0 || index >= AttributeCount()) return L"";
-  return owner_->text_.get() + attributes_[index][0];
+  return owner_->text_.data() + attributes_[index][0];
 }
 
 const wchar_t* MarkupNode::AttributeValue(int index) const {
   if (!owner_) return nullptr;
   if (index < 0 || index >= AttributeCount()) return L"";
-  return owner_->text_.get() + attributes_[index][1];
+  return owner_->text_.data() + attributes_[index][1];
 }
 
 bool MarkupNode::AttributeValue(const wchar_t* name, wchar_t* buffer, size_t max) const {
   if (!owner_ || !name) return false;
   const int count = AttributeCount();
   for (int i = 0; i < count; ++i) {
-    if (std::wcscmp(owner_->text_.get() + attributes_[i][0], name) != 0) continue;
-    if (buffer && max > 0) CopyLimited(buffer, max, owner_->text_.get() + attributes_[i][1]);
+    if (std::wcscmp(owner_->text_.data() + attributes_[i][0], name) != 0) continue;
+    if (buffer && max > 0) CopyLimited(buffer, max, owner_->text_.data() + attributes_[i][1]);
     return true;
   }
   return false;
@@ -124,7 +126,7 @@ bool MarkupNode::AttributeValue(const wchar_t* name, wchar_t* buffer, size_t max
 // terminator; the data offset bounds the tag.
 void MarkupNode::MapAttributes() const {
   attribute_count_ = 0;
-  const wchar_t* text = owner_->text_.get();
+  const wchar_t* text = owner_->text_.data();
   const MarkupDocument::Element& element = owner_->elements_[index_];
   size_t pos = element.start + std::wcslen(text + element.start) + 1;
   const size_t end = element.data;
@@ -152,8 +154,8 @@ MarkupDocument::MarkupDocument() { SetError(L"", L""); }
 MarkupDocument::~MarkupDocument() = default;
 
 void MarkupDocument::Release() {
-  text_.reset();
-  text_length_ = 0;
+  text_.clear();
+  text_.shrink_to_fit();
   elements_.clear();
   elements_.shrink_to_fit();
 }
@@ -164,7 +166,7 @@ void MarkupDocument::SetError(const wchar_t* message, const wchar_t* position) {
 }
 
 bool MarkupDocument::Fail(const wchar_t* message, size_t pos) {
-  SetError(message, text_ ? text_.get() + pos : L"");
+  SetError(message, pos < text_.size() ? text_.data() + pos : L"");
   Release();
   return false;
 }
@@ -174,15 +176,21 @@ MarkupNode MarkupDocument::RootNode() const {
   return MarkupNode(this, 1);
 }
 
-bool MarkupDocument::Load(const std::wstring& text) { return Load(text.data(), text.size()); }
+bool MarkupDocument::Load(const std::wstring& text) { return LoadText(text); }
 
 bool MarkupDocument::Load(const wchar_t* text, size_t length) {
+  return LoadText(text ? std::wstring(text, length) : std::wstring());
+}
+
+bool MarkupDocument::LoadText(std::wstring text) {
   Release();
   SetError(L"", L"");
-  text_.reset(new wchar_t[length + 1]);
-  if (length) std::wmemcpy(text_.get(), text, length);
-  text_[length] = 0;
-  text_length_ = length;
+  // Offsets are 32-bit; no skin comes anywhere near this.
+  if (text.size() >= 0x7fffffff) {
+    SetError(L"File too large", L"");
+    return false;
+  }
+  text_ = std::move(text);  // the one copy of the text, tokenised in place
   return Parse();
 }
 
@@ -217,7 +225,7 @@ bool MarkupDocument::LoadBytes(const void* bytes, size_t size, MarkupEncoding en
       SetError(L"Unknown encoding", L"");
       return false;
   }
-  return Load(text);
+  return LoadText(std::move(text));
 }
 
 bool MarkupDocument::LoadFile(const std::wstring& path, MarkupEncoding encoding) {
@@ -251,7 +259,7 @@ bool MarkupDocument::LoadFile(const std::wstring& path, MarkupEncoding encoding)
 }
 
 void MarkupDocument::SkipWhitespace(size_t* pos) const {
-  const wchar_t* text = text_.get();
+  const wchar_t* text = text_.data();
   while (text[*pos] != 0 && static_cast<uint32_t>(text[*pos]) <= 32) ++*pos;
 }
 
@@ -264,7 +272,7 @@ uint32_t MarkupDocument::AppendElement(uint32_t start, uint32_t parent) {
 }
 
 void MarkupDocument::ParseData(size_t* pos, size_t* dest, wchar_t end) {
-  wchar_t* text = text_.get();
+  wchar_t* text = text_.data();
   while (text[*pos] != 0 && text[*pos] != end) {
     if (text[*pos] == L'&') {
       bool decoded = false;
@@ -283,7 +291,7 @@ void MarkupDocument::ParseData(size_t* pos, size_t* dest, wchar_t end) {
 }
 
 bool MarkupDocument::ParseAttributes(size_t* pos) {
-  wchar_t* text = text_.get();
+  wchar_t* text = text_.data();
   for (;;) {
     SkipWhitespace(pos);
     const wchar_t c = text[*pos];
@@ -311,7 +319,7 @@ bool MarkupDocument::ParseAttributes(size_t* pos) {
 // Iterative, so that deep nesting cannot exhaust the stack: the element
 // table's parent links are the way back up.
 bool MarkupDocument::Parse() {
-  wchar_t* text = text_.get();
+  wchar_t* text = text_.data();
   elements_.clear();
   AppendElement(0, 0);  // placeholder: index 0 means "none"
   uint32_t parent = 0;

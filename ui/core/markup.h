@@ -9,7 +9,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -111,8 +110,9 @@ class MarkupDocument {
   bool Fail(const wchar_t* message, size_t pos);
   void SetError(const wchar_t* message, const wchar_t* position);
 
-  std::unique_ptr<wchar_t[]> text_;
-  size_t text_length_ = 0;
+  bool LoadText(std::wstring text);
+
+  std::wstring text_;
   std::vector<Element> elements_;
   wchar_t error_text_[100];
   wchar_t error_position_[50];

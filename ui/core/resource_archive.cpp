@@ -14,8 +14,8 @@ struct ArchiveState {
 };
 
 ArchiveState& State() {
-  static ArchiveState* state = new ArchiveState();  // lives until process exit
-  return *state;
+  static ArchiveState state;
+  return state;
 }
 
 // One left-to-right pass over non-overlapping pairs of |c|.

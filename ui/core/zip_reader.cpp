@@ -134,13 +134,15 @@ int ZipReader::Open(const void* data, size_t size, const std::string& password) 
   size_ = size;
   // The end record sits in the last 22 bytes plus at most a 64 KiB comment.
   const size_t lowest = size > kEndRecordSize + 0xffff ? size - kEndRecordSize - 0xffff : 0;
+  // The signature may also occur inside the comment: try every candidate
+  // from the end until one leads to a consistent central directory.
   for (size_t pos = size - kEndRecordSize + 1; pos-- > lowest;) {
     if (Read32(data_ + pos) != kEndRecordSignature) continue;
+    if (pos + kEndRecordSize + Read16(data_ + pos + 20) > size) continue;
     if (ReadCentralDirectory(pos)) {
       password_ = password;
       return kZipOk;
     }
-    break;
   }
   Close();
   return kZipCorrupt;
@@ -182,7 +184,7 @@ bool ZipReader::ReadCentralDirectory(size_t end_record) {
     e.local_header_offset = Read32(h + 42);
     const size_t variable = static_cast<size_t>(e.name_length) + e.extra_length + comment_length;
     if (limit - pos - kCentralHeaderSize < variable) return false;
-    e.name_offset = static_cast<uint32_t>(pos + kCentralHeaderSize);
+    e.name_offset = pos + kCentralHeaderSize;
     e.extra_offset = e.name_offset + e.name_length;
     entries_.push_back(e);
     pos += kCentralHeaderSize + variable;

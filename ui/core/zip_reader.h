@@ -88,10 +88,10 @@ class ZipReader {
 
  private:
   struct Entry {
-    uint32_t name_offset;  // into the image
+    size_t name_offset;  // into the image
     uint16_t name_length;
     uint16_t extra_length;
-    uint32_t extra_offset;
+    size_t extra_offset;
     uint16_t version_made_by;
     uint16_t flags;
     uint16_t method;

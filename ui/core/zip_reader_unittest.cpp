@@ -12,7 +12,8 @@
 namespace ui {
 namespace {
 
-using testing::TestZipBuilder;
+using test::TestMember;
+using test::TestZipBuilder;
 
 std::string Noise(size_t size, unsigned seed) {
   std::mt19937 random(seed);
@@ -330,6 +331,24 @@ TEST(ZipReaderTest, DamagedDeflateStreamsFail) {
   }
   // Every flipped byte must be noticed (by inflate or by the CRC).
   EXPECT_EQ(200, failures);
+}
+
+TEST(ZipReaderTest, EndRecordSignatureInsideTheCommentIsPassedOver) {
+  TestZipBuilder builder;
+  builder.Add("a.txt", "content");
+  std::string image = builder.Build();
+  // A comment that itself holds an end-record signature followed by junk.
+  const std::string comment = std::string("see PK\x05\x06", 8) + std::string(30, '\x7f');
+  image[builder.end_offset() + 20] = static_cast<char>(comment.size());
+  image += comment;
+  ZipReader reader;
+  ASSERT_EQ(kZipOk, reader.Open(image.data(), image.size()));
+  std::string out;
+  EXPECT_EQ(kZipOk, ExtractGuarded(reader, 0, 7, &out));
+  EXPECT_EQ("content", out);
+  // A comment length that runs past the end disqualifies the record.
+  image[builder.end_offset() + 20] = static_cast<char>(comment.size() + 1);
+  EXPECT_NE(kZipOk, reader.Open(image.data(), image.size()));
 }
 
 TEST(ZipReaderTest, RejectsNonArchives) {

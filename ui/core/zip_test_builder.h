@@ -14,7 +14,7 @@
 #include <deque>
 
 namespace ui {
-namespace testing {
+namespace test {
 
 inline uint32_t TestCrc32(const std::string& data, uint32_t crc = 0) {
   crc = ~crc;
@@ -210,7 +210,7 @@ class TestZipBuilder {
   uint32_t end_offset_ = 0;
 };
 
-}  // namespace testing
+}  // namespace test
 }  // namespace ui
 
 #endif  // UI_CORE_ZIP_TEST_BUILDER_H_

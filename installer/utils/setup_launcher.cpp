@@ -1,0 +1,199 @@
+#include "installer/utils/setup_launcher.h"
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "base/win32/scoped_handle.h"
+#include "installer/utils/log.h"
+
+namespace {
+
+// "runas", hidden, and a process handle to wait on.
+bool RunElevatedHiddenAndWait(const std::wstring& file, const std::wstring& parameters) {
+  SHELLEXECUTEINFOW info = {};
+  info.cbSize = sizeof(info);
+  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  info.hwnd = nullptr;
+  info.lpVerb = L"runas";
+  info.lpFile = file.c_str();
+  info.lpParameters = parameters.c_str();
+  info.lpDirectory = nullptr;
+  info.nShow = SW_HIDE;
+  if (!::ShellExecuteExW(&info)) {
+    // Refused elevation lands here too; the caller judges by the result on disk.
+    QLOG_ERR(L"ShellExecuteEx runas failed:{0} code:{1}") << file << static_cast<int64_t>(::GetLastError());
+    return true;
+  }
+  base::win32::ScopedHandle process(info.hProcess);
+  if (process.Valid()) ::WaitForSingleObject(process.Get(), INFINITE);
+  return true;
+}
+
+bool IsNt6OrNewer() {
+  OSVERSIONINFOW info = {};
+  info.dwOSVersionInfoSize = sizeof(info);
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+  if (!::GetVersionExW(&info)) return false;
+#pragma GCC diagnostic pop
+  return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion > 5;
+}
+
+// A primary token duplicated from the process that owns the taskbar window,
+// i.e. the desktop user's unelevated shell.
+base::win32::ScopedHandle DuplicateShellToken(const wchar_t* taskbar_class) {
+  base::win32::ScopedHandle none;
+  HWND taskbar = ::FindWindowW(taskbar_class, nullptr);
+  if (!taskbar) return none;
+  DWORD shell_pid = 0;
+  ::GetWindowThreadProcessId(taskbar, &shell_pid);
+  if (!shell_pid) return none;
+  base::win32::ScopedHandle shell(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, shell_pid));
+  if (!shell.Valid()) return none;
+  HANDLE raw = nullptr;
+  if (!::OpenProcessToken(shell.Get(), TOKEN_DUPLICATE, &raw)) return none;
+  base::win32::ScopedHandle shell_token(raw);
+  raw = nullptr;
+  if (!::DuplicateTokenEx(shell_token.Get(), TOKEN_ALL_ACCESS, nullptr, SecurityImpersonation, TokenPrimary, &raw))
+    return none;
+  return base::win32::ScopedHandle(raw);
+}
+
+using CreateProcessWithTokenFn = BOOL(WINAPI*)(HANDLE, DWORD, LPCWSTR, LPWSTR, DWORD, LPVOID, LPCWSTR,
+                                               LPSTARTUPINFOW, LPPROCESS_INFORMATION);
+
+CreateProcessWithTokenFn CreateProcessWithTokenEntry() {
+  // Loaded once and kept for the rest of the process.
+  static HMODULE advapi = ::LoadLibraryW(L"ADVAPI32.dll");
+  if (!advapi) return nullptr;
+  return reinterpret_cast<CreateProcessWithTokenFn>(
+      reinterpret_cast<void*>(::GetProcAddress(advapi, "CreateProcessWithTokenW")));
+}
+
+bool StartWithShellToken(const wchar_t* taskbar_class, const std::wstring& executable,
+                         const std::wstring& parameters) {
+  if (!IsNt6OrNewer()) return false;
+  base::win32::ScopedHandle token = DuplicateShellToken(taskbar_class);
+  if (!token.Valid()) return false;
+  CreateProcessWithTokenFn create = CreateProcessWithTokenEntry();
+  if (!create) return false;
+  // The command line starts with the program itself: a program reads its
+  // first argument as its own name, so bare parameters would lose the first.
+  std::wstring command = L"\"" + executable + L"\"";
+  if (!parameters.empty()) command += L" " + parameters;
+  std::vector<wchar_t> command_buffer(command.begin(), command.end());
+  command_buffer.push_back(L'\0');
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION started = {};
+  if (!create(token.Get(), LOGON_WITH_PROFILE, executable.c_str(), command_buffer.data(), NORMAL_PRIORITY_CLASS,
+              nullptr, nullptr, &startup, &started))
+    return false;
+  base::win32::ScopedHandle process(started.hProcess);
+  base::win32::ScopedHandle thread(started.hThread);
+  return true;
+}
+
+}  // namespace
+
+std::wstring InstallerParameters(const std::wstring& directory, const std::wstring& password) {
+  std::wstring parameters = L"/DIR=\"" + directory + L"\"";
+  parameters += L" /tolvane_down";
+  if (!password.empty()) parameters += L" /PASSWORD=\"" + password + L"\"";
+  parameters += L" /wait_run";
+  parameters += L" /verysilent";
+  return parameters;
+}
+
+bool RunInstaller(const std::wstring& installer, const std::wstring& directory, const std::wstring& password) {
+  return RunElevatedHiddenAndWait(installer, InstallerParameters(directory, password));
+}
+
+bool RunElevatedAndWait(const std::wstring& executable, const std::wstring& parameters) {
+  return RunElevatedHiddenAndWait(executable, parameters);
+}
+
+bool CaptureCommandOutput(const std::wstring& command_line, const CaptureOptions& options, std::string* output) {
+  output->clear();
+  SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
+  HANDLE read_end = nullptr, write_end = nullptr;
+  if (!::CreatePipe(&read_end, &write_end, &inheritable, 0)) return false;
+  base::win32::ScopedHandle reader(read_end);
+  base::win32::ScopedHandle writer(write_end);
+  // Only the write end goes to the child; a child holding the read end too
+  // would keep the pipe open after it wrote its last byte.
+  ::SetHandleInformation(reader.Get(), HANDLE_FLAG_INHERIT, 0);
+
+  STARTUPINFOW startup = {};
+  startup.cb = sizeof(startup);
+  if (options.own_startup_info) ::GetStartupInfoW(&startup);
+  startup.dwFlags |= STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_HIDE;
+  startup.hStdOutput = writer.Get();
+  startup.hStdError = writer.Get();
+  std::vector<wchar_t> command(command_line.begin(), command_line.end());
+  command.push_back(L'\0');
+  PROCESS_INFORMATION started = {};
+  DWORD flags = options.own_startup_info ? 0 : CREATE_NO_WINDOW;
+  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                        &started))
+    return false;
+  base::win32::ScopedHandle process(started.hProcess);
+  base::win32::ScopedHandle thread(started.hThread);
+  writer.Reset();
+
+  ::WaitForSingleObject(process.Get(), options.wait_ms);
+  // Take only what is already in the pipe: a command that hangs without
+  // writing must not block the caller past the wait.
+  std::vector<char> buffer(options.max_bytes);
+  while (output->size() < options.max_bytes) {
+    DWORD available = 0;
+    if (!::PeekNamedPipe(reader.Get(), nullptr, 0, nullptr, &available, nullptr) || available == 0) break;
+    DWORD want = static_cast<DWORD>(std::min<size_t>(available, options.max_bytes - output->size()));
+    DWORD got = 0;
+    if (!::ReadFile(reader.Get(), buffer.data(), want, &got, nullptr) || got == 0) break;
+    output->append(buffer.data(), got);
+  }
+  return true;
+}
+
+bool IsProcessRunning(const std::wstring& name) {
+  // An empty name would match any output, and a quotation mark would end the
+  // filter early; neither names a program.
+  if (name.empty() || name.find(L'"') != std::wstring::npos) return false;
+  std::wstring command = L"tasklist /FI \"IMAGENAME eq " + name + L"\" /NH";
+  std::string output;
+  if (!CaptureCommandOutput(command, CaptureOptions(), &output) || output.empty()) return false;
+  int length = ::MultiByteToWideChar(CP_ACP, 0, output.data(), static_cast<int>(output.size()), nullptr, 0);
+  if (length <= 0) return false;
+  std::wstring text(static_cast<size_t>(length), L'\0');
+  ::MultiByteToWideChar(CP_ACP, 0, output.data(), static_cast<int>(output.size()), &text[0], length);
+  return text.find(name) != std::wstring::npos;
+}
+
+void launcher_internal::StartProductUnelevatedWith(const wchar_t* taskbar_class, const std::wstring& executable,
+                                                   const std::wstring& parameters) {
+  if (StartWithShellToken(taskbar_class, executable, parameters)) {
+    QLOG_APP(L"start_run CreateLowIntegrityProcess {0}, {1}") << executable << parameters;
+    return;
+  }
+  HINSTANCE result =
+      ::ShellExecuteW(nullptr, L"open", executable.c_str(), parameters.c_str(), nullptr, SW_SHOW);
+  INT_PTR code = reinterpret_cast<INT_PTR>(result);
+  if (code > 32) {
+    QLOG_APP(L"start_run {0}, {1}") << executable << parameters;
+  } else {
+    QLOG_ERR(L"start_run {0}, {1} failed {2}") << executable << parameters << static_cast<int64_t>(code);
+  }
+}
+
+void StartProductUnelevated(const std::wstring& executable, const std::wstring& parameters) {
+  launcher_internal::StartProductUnelevatedWith(L"Shell_TrayWnd", executable, parameters);
+}
+
+void OpenUrl(const std::wstring& url) {
+  ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}

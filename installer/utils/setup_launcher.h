@@ -1,0 +1,62 @@
+// Hand-over to other programs: the product's full installer and its first
+// run (elevated, hidden, waited for), the product's start for the desktop
+// user, the running-process test and links in the browser. Stateless free
+// functions; the two waiting ones belong on the install worker thread, the
+// others may run on the UI thread.
+#ifndef INSTALLER_UTILS_SETUP_LAUNCHER_H_
+#define INSTALLER_UTILS_SETUP_LAUNCHER_H_
+
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+
+// The installer's switches: /DIR="<directory>" /tolvane_down
+// [/PASSWORD="<password>"] /wait_run /verysilent.
+std::wstring InstallerParameters(const std::wstring& directory, const std::wstring& password);
+
+// Runs |installer| elevated and hidden with InstallerParameters() and waits
+// until it ends. Always true: neither refused elevation nor the exit code is
+// detected here; the caller checks the result on disk.
+bool RunInstaller(const std::wstring& installer, const std::wstring& directory, const std::wstring& password);
+
+// Runs |executable| elevated and hidden with |parameters| and waits until it
+// ends. Always true.
+bool RunElevatedAndWait(const std::wstring& executable, const std::wstring& parameters);
+
+// Whether "tasklist" lists a process whose image name contains |name|
+// (letter case counts). False on every failure.
+bool IsProcessRunning(const std::wstring& name);
+
+// Starts |executable| with the desktop shell's token, so that it does not
+// inherit the installer's elevation; falls back to the shell's "open".
+void StartProductUnelevated(const std::wstring& executable, const std::wstring& parameters);
+
+// Opens |url| in the user's browser; the result is not examined.
+void OpenUrl(const std::wstring& url);
+
+namespace launcher_internal {
+
+// StartProductUnelevated with the taskbar's window class as a parameter, so
+// tests can take the path of a session without a taskbar.
+void StartProductUnelevatedWith(const wchar_t* taskbar_class, const std::wstring& executable,
+                                const std::wstring& parameters);
+
+}  // namespace launcher_internal
+
+struct CaptureOptions {
+  DWORD wait_ms = 10000;
+  size_t max_bytes = 4095;
+  // Start from this process's own startup record instead of a zeroed one,
+  // and without CREATE_NO_WINDOW.
+  bool own_startup_info = false;
+};
+
+// Runs |command_line| hidden with its standard output and error on one pipe,
+// waits up to |options.wait_ms| for it to end and takes what it has written
+// by then (at most |options.max_bytes|). False when it could not be started.
+// A command still running after the wait is left to finish on its own.
+bool CaptureCommandOutput(const std::wstring& command_line, const CaptureOptions& options,
+                          std::string* output);
+
+#endif  // INSTALLER_UTILS_SETUP_LAUNCHER_H_
