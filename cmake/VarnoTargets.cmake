@@ -12,7 +12,7 @@ function(varno_add_wine_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
   add_test(NAME ${T_NAME} COMMAND ${VARNO_TOOLS_DIR}/wine-run.sh $<TARGET_FILE:${T_NAME}>)
-  set_tests_properties(${T_NAME} PROPERTIES LABELS "wine;${T_LABELS}" TIMEOUT 600)
+  set_tests_properties(${T_NAME} PROPERTIES LABELS "wine;${T_LABELS}" TIMEOUT 300)
 endfunction()
 
 # A native GoogleTest executable (sanitizers on), for the portable parsers.

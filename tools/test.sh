@@ -30,8 +30,12 @@ trap wine_env_stop EXIT
 wine_env_start
 
 status=0
-for dir in build/i686 build/x86_64 build/native; do
+# Wine tests run one at a time: two processes racing to bring up a fresh
+# prefix's desktop were seen to hang at exit. Each takes seconds anyway.
+for dir in build/i686 build/x86_64; do
   echo "== test $dir"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs" || status=1
+  ctest --test-dir "$dir" --output-on-failure -j 1 || status=1
 done
+echo "== test build/native"
+ctest --test-dir build/native --output-on-failure -j "$jobs" || status=1
 exit $status
