@@ -43,6 +43,9 @@ class DefaultMessagePump : public MessagePump {
   void WakeAt(const TickClock& due) override;
 
  private:
+  static constexpr int kSpinRounds = 64;
+  bool SpinForWork(Delegate* delegate);
+
   WaitableEvent event_{false, false};
   // True from just before the loop thread re-checks for work and sleeps
   // until a Wake or its own wake-up clears it.

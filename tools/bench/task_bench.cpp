@@ -136,7 +136,7 @@ void BenchNaiveQueue() {
 }  // namespace
 
 int main() {
-  for (int round = 0; round < 3; ++round) {
+  for (int round = 0; round < 5; ++round) {
     std::printf("round %d\n", round + 1);
     BenchNaiveQueue();
     BenchLoopKind("plain loop (default pump)", false);
