@@ -8,7 +8,8 @@
 #   tools/bench/http_throughput.sh [BUILD_DIR] [RUNS] [MIB]
 #
 # BUILD_DIR holds bin/http_bench.exe (default build/i686), RUNS defaults to
-# 5, MIB to 256. Uses WINEPREFIX if set, else the project's test prefix.
+# 5, MIB to 256. Uses WINEPREFIX if set, else the project's test prefix;
+# it stops that prefix's wineserver at the end, so run it on its own.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build/i686}
@@ -26,6 +27,7 @@ mkdir -p "$out"
 cleanup() {
   http_servers_stop
   wine_env_stop
+  rm -rf "$work"
 }
 trap cleanup EXIT
 wine_env_start

@@ -1,0 +1,247 @@
+#!/usr/bin/env python3
+"""A scripted HTTP peer on 127.0.0.1 for what a real server will not do.
+
+Each path below is one behaviour (broken lengths, odd heads, redirects,
+error statuses, slow or split writes). The peer writes its port to the file
+given with --port-file once it listens, and stops on SIGTERM. Only loopback
+is ever bound.
+
+Paths:
+  /echo                 200; body = the raw request head, a blank line, the body
+  /pattern/N            200; N pattern bytes with Content-Length
+  /nolength             200 without Content-Length; 10000 pattern bytes, then close
+  /short                Content-Length 1000; 400 bytes, then close
+  /lower                "content-length: 5" (lower case); "hello", then close
+  /badlength            "Content-Length: 12abc"; "hello", then close
+  /neglength            "Content-Length: -5"; "hello", then close
+  /hugelength           Content-Length 9000000; 10 bytes, then close
+  /bignolength          200 without Content-Length; 9 MiB of pattern, then close
+  /status/C             status C with a body "status C body"
+  /onespace             status line "HTTP/1.1 200" (one space)
+  /split                the head in three writes 150 ms apart, then 20 bytes
+  /bighead              a head of about 10 KB (longer than one read), then 20 bytes
+  /trickle              Content-Length 2000 in 100-byte writes 30 ms apart
+  /noheadclose          half a head, then close
+  /slowhead?ms=N        waits N ms before answering 200 "slow"
+  /slowbody?ms=N        sends the head of 200 "slow" at once, the body N ms later
+  /redirect/abs         302 to http://127.0.0.1:PORT/pattern/5000
+  /redirect/rel         302 to /pattern/5000
+  /redirect/relative    302 to "pattern/4000", i.e. /redirect/pattern/4000
+  /redirect/loop        302 to itself, absolute
+  /redirect/relloop     302 to itself, relative
+  /redirect/cross       302 to http://localhost:PORT/echo (another host name)
+  /redirect/https       302 to https://127.0.0.1/small.txt
+  /redirect/nolocation  302 without a Location
+  /redirect/status/C    status C (301, 302, 303, 307, 308) to /echo
+"""
+import argparse
+import os
+import signal
+import socket
+import sys
+import threading
+import time
+import urllib.parse
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from make_tree import pattern  # noqa: E402
+
+PORT = 0
+
+
+def read_request(conn, pending):
+    """Returns (head bytes, body bytes, leftover) or None when the peer closed."""
+    data = pending
+    while b"\r\n\r\n" not in data:
+        chunk = conn.recv(65536)
+        if not chunk:
+            return None
+        data += chunk
+        if len(data) > 1 << 20:
+            return None
+    head, rest = data.split(b"\r\n\r\n", 1)
+    length = 0
+    for line in head.split(b"\r\n")[1:]:
+        name, _, value = line.partition(b":")
+        if name.strip().lower() == b"content-length":
+            try:
+                length = int(value.strip())
+            except ValueError:
+                length = 0
+    while len(rest) < length:
+        chunk = conn.recv(65536)
+        if not chunk:
+            break
+        rest += chunk
+    return head, rest[:length], rest[length:]
+
+
+def response(status, reason, body, headers=(), length=True):
+    lines = ["HTTP/1.1 %d %s" % (status, reason)]
+    lines += list(headers)
+    if length:
+        lines.append("Content-Length: %d" % len(body))
+    return ("\r\n".join(lines) + "\r\n\r\n").encode() + body
+
+
+def redirect(location, keep=True):
+    headers = ["Location: " + location]
+    if not keep:
+        headers.append("Connection: close")
+    return response(302, "Found", b"", headers)
+
+
+def handle(conn, head, body):
+    """Answers one request; returns True when the connection may be reused."""
+    request_line = head.split(b"\r\n", 1)[0].decode("latin-1")
+    parts = request_line.split(" ")
+    target = parts[1] if len(parts) > 1 else "/"
+    url = urllib.parse.urlsplit(target)
+    path = url.path
+    query = urllib.parse.parse_qs(url.query)
+    base = "http://127.0.0.1:%d" % PORT
+
+    if path == "/echo":
+        conn.sendall(response(200, "OK", head + b"\r\n\r\n" + body))
+        return True
+    if path.startswith("/pattern/"):
+        size = int(path[len("/pattern/"):])
+        conn.sendall(response(200, "OK", pattern(size)))
+        return True
+    if path == "/nolength":
+        conn.sendall(response(200, "OK", pattern(10000), ["Connection: close"], length=False))
+        return False
+    if path == "/short":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n" +
+                     pattern(400))
+        return False
+    if path == "/lower":
+        conn.sendall(b"HTTP/1.1 200 OK\r\ncontent-length: 5\r\nconnection: close\r\n\r\nhello")
+        return False
+    if path == "/badlength":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 12abc\r\nConnection: close\r\n\r\nhello")
+        return False
+    if path == "/neglength":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: -5\r\nConnection: close\r\n\r\nhello")
+        return False
+    if path == "/hugelength":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 9000000\r\nConnection: close\r\n\r\n" +
+                     pattern(10))
+        return False
+    if path == "/bignolength":
+        conn.sendall(response(200, "OK", pattern(9 << 20), ["Connection: close"], length=False))
+        return False
+    if path.startswith("/status/"):
+        code = int(path[len("/status/"):])
+        conn.sendall(response(code, "Status", ("status %d body" % code).encode()))
+        return True
+    if path == "/onespace":
+        conn.sendall(b"HTTP/1.1 200\r\nContent-Length: 5\r\n\r\nhello")
+        return True
+    if path == "/split":
+        data = response(200, "OK", pattern(20), ["X-Split: yes"])
+        for piece in (data[:10], data[10:30], data[30:]):
+            conn.sendall(piece)
+            time.sleep(0.15)
+        return True
+    if path == "/bighead":
+        filler = ["X-Filler-%03d: %s" % (i, "f" * 90) for i in range(100)]
+        conn.sendall(response(200, "OK", pattern(20), filler))
+        return True
+    if path == "/trickle":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 2000\r\n\r\n")
+        data = pattern(2000)
+        for i in range(0, 2000, 100):
+            time.sleep(0.03)
+            conn.sendall(data[i:i + 100])
+        return True
+    if path == "/noheadclose":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-")
+        return False
+    if path == "/slowhead":
+        time.sleep(int(query.get("ms", ["1000"])[0]) / 1000.0)
+        conn.sendall(response(200, "OK", b"slow"))
+        return True
+    if path == "/slowbody":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n")
+        time.sleep(int(query.get("ms", ["1000"])[0]) / 1000.0)
+        conn.sendall(b"slow")
+        return True
+    if path == "/redirect/abs":
+        conn.sendall(redirect(base + "/pattern/5000"))
+        return True
+    if path == "/redirect/rel":
+        conn.sendall(redirect("/pattern/5000"))
+        return True
+    if path == "/redirect/relative":
+        conn.sendall(redirect("pattern/4000"))
+        return True
+    if path.startswith("/redirect/pattern/"):
+        conn.sendall(response(200, "OK", pattern(int(path.rsplit("/", 1)[1]))))
+        return True
+    if path == "/redirect/loop":
+        conn.sendall(redirect(base + "/redirect/loop"))
+        return True
+    if path == "/redirect/relloop":
+        conn.sendall(redirect("/redirect/relloop"))
+        return True
+    if path == "/redirect/cross":
+        conn.sendall(redirect("http://localhost:%d/echo" % PORT))
+        return True
+    if path == "/redirect/https":
+        conn.sendall(redirect("https://127.0.0.1/small.txt"))
+        return True
+    if path.startswith("/redirect/status/"):
+        code = int(path.rsplit("/", 1)[1])
+        conn.sendall(response(code, "Redirect", b"", ["Location: /echo"]))
+        return True
+    if path == "/redirect/nolocation":
+        conn.sendall(response(302, "Found", b"nowhere"))
+        return True
+    conn.sendall(response(404, "Not Found", b"no such path"))
+    return True
+
+
+def serve(conn):
+    try:
+        conn.settimeout(30)
+        pending = b""
+        while True:
+            request = read_request(conn, pending)
+            if request is None:
+                return
+            head, body, pending = request
+            if not handle(conn, head, body):
+                return
+    except (OSError, ValueError):
+        pass
+    finally:
+        try:
+            conn.shutdown(socket.SHUT_RDWR)
+        except OSError:
+            pass
+        conn.close()
+
+
+def main():
+    global PORT
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--port-file", required=True)
+    args = parser.parse_args()
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", 0))
+    listener.listen(64)
+    PORT = listener.getsockname()[1]
+    signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
+    tmp = args.port_file + ".tmp"
+    with open(tmp, "w") as out:
+        out.write("%d\n" % PORT)
+    os.replace(tmp, args.port_file)
+    while True:
+        conn, _ = listener.accept()
+        threading.Thread(target=serve, args=(conn,), daemon=True).start()
+
+
+if __name__ == "__main__":
+    main()
