@@ -20,13 +20,8 @@ struct FreeDeleter {
   void operator()(char* p) const { free(p); }
 };
 
-class HttpSocketTest : public ::testing::Test {
+class HttpSocketTest : public http_testing::ClientTest<CHttpSocket> {
  protected:
-  void SetUp() override {
-    if (!http_testing::RequireServers()) GTEST_SKIP();
-    client_.SetProgressSink(&callback_, &callback_);
-  }
-
   // FetchToMemory into a string; false when it failed (outputs checked).
   bool Fetch(const std::wstring& url, std::string* body) {
     char* data = reinterpret_cast<char*>(1);
@@ -59,27 +54,7 @@ class HttpSocketTest : public ::testing::Test {
     EXPECT_EQ(previous, last);
   }
 
-  void ExpectDone(double total, double received) {
-    ASSERT_NE(callback_.Last(), nullptr);
-    EXPECT_EQ(callback_.Last()->state, XFER_DONE);
-    EXPECT_EQ(callback_.Last()->total, total);
-    EXPECT_EQ(callback_.Last()->received, received);
-    EXPECT_EQ(callback_.Count(XFER_DONE), 1);
-    EXPECT_EQ(callback_.Count(XFER_FAILED), 0);
-  }
 
-  void ExpectFailedOnce() {
-    ASSERT_NE(callback_.Last(), nullptr);
-    EXPECT_EQ(callback_.Last()->state, XFER_FAILED);
-    EXPECT_EQ(callback_.Last()->total, 0);
-    EXPECT_EQ(callback_.Last()->received, 0);
-    EXPECT_EQ(callback_.Count(XFER_FAILED), 1);
-    EXPECT_EQ(callback_.Count(XFER_DONE), 0);
-  }
-
-  CHttpSocket client_;
-  RecordingCallback callback_;
-  http_testing::ScratchFolder scratch_;
 };
 
 // The request as the peer received it: headers in byte order, Host between
@@ -121,7 +96,7 @@ TEST_F(HttpSocketTest, RangeDownloadsExactlyTheRange) {
   EXPECT_EQ(client_.LastStatusCode(), 206);
   EXPECT_EQ(ReadFile(file), Pattern(4000, 1000));
   ExpectRunningReports(4000, 4000);
-  ExpectDone(4000, 4000);
+  ExpectDoneOnce(4000, 4000);
   EXPECT_EQ(client_.LastErrorCode(), HIE_NONE);
 }
 
@@ -130,7 +105,7 @@ TEST_F(HttpSocketTest, WholeFileThroughManyReads) {
   ASSERT_TRUE(client_.FetchToFile(NginxUrl(L"/pattern-1m.bin").c_str(), file.c_str()));
   EXPECT_EQ(ReadFile(file), Pattern(1 << 20));
   ExpectRunningReports(1 << 20, 1 << 20);
-  ExpectDone(1 << 20, 1 << 20);
+  ExpectDoneOnce(1 << 20, 1 << 20);
 }
 
 // An existing file is replaced, not appended to.
@@ -146,7 +121,7 @@ TEST_F(HttpSocketTest, ZeroLengthGivesEmptyFile) {
   ASSERT_TRUE(client_.FetchToFile(NginxUrl(L"/empty.bin").c_str(), file.c_str()));
   EXPECT_TRUE(http_testing::FileExists(file));
   EXPECT_EQ(ReadFile(file), "");
-  ExpectDone(0, 0);
+  ExpectDoneOnce(0, 0);
 }
 
 // Without a Content-Length the body runs to the close: all of it arrives,
@@ -156,7 +131,7 @@ TEST_F(HttpSocketTest, NoContentLengthReadsToClose) {
   ASSERT_TRUE(client_.FetchToFile(PeerUrl(L"/nolength").c_str(), file.c_str()));
   EXPECT_EQ(ReadFile(file), Pattern(10000));
   ExpectRunningReports(0, 10000);
-  ExpectDone(0, 10000);
+  ExpectDoneOnce(0, 10000);
 }
 
 // Header names match exactly: a lower-case length header is not the
@@ -166,7 +141,7 @@ TEST_F(HttpSocketTest, LowerCaseLengthNameLeavesTotalZero) {
   ASSERT_TRUE(client_.FetchToFile(PeerUrl(L"/lower").c_str(), file.c_str()));
   EXPECT_EQ(ReadFile(file), "hello");
   for (const auto& e : callback_.events) EXPECT_EQ(e.total, 0);
-  ExpectDone(0, 5);
+  ExpectDoneOnce(0, 5);
 }
 
 // Fewer bytes than announced, then a close: a failure, not a short file.
@@ -238,7 +213,7 @@ TEST_F(HttpSocketTest, FollowsRedirects) {
     ASSERT_TRUE(client_.FetchToFile(PeerUrl(c.path).c_str(), file.c_str()));
     EXPECT_EQ(client_.LastStatusCode(), 200);
     EXPECT_EQ(ReadFile(file), Pattern(c.size));
-    ExpectDone(static_cast<double>(c.size), static_cast<double>(c.size));
+    ExpectDoneOnce(static_cast<double>(c.size), static_cast<double>(c.size));
 
     std::string body;
     ASSERT_TRUE(Fetch(PeerUrl(c.path), &body));
@@ -311,7 +286,7 @@ TEST_F(HttpSocketTest, HeadSplitOrLongerThanOneRead) {
     ASSERT_TRUE(client_.FetchToFile(PeerUrl(path).c_str(), file.c_str()));
     EXPECT_EQ(client_.LastStatusCode(), 200);
     EXPECT_EQ(ReadFile(file), Pattern(20));
-    ExpectDone(20, 20);
+    ExpectDoneOnce(20, 20);
 
     std::string body;
     ASSERT_TRUE(Fetch(PeerUrl(path), &body));
@@ -330,7 +305,7 @@ TEST_F(HttpSocketTest, TrickledBodyReportsEachBlock) {
   EXPECT_EQ(ReadFile(file), Pattern(2000));
   EXPECT_GE(callback_.Count(XFER_RUNNING), 5);
   ExpectRunningReports(2000, 2000);
-  ExpectDone(2000, 2000);
+  ExpectDoneOnce(2000, 2000);
 }
 
 TEST_F(HttpSocketTest, UnparsableLengthFails) {

@@ -18,13 +18,8 @@ using http_testing::Servers;
 
 const wchar_t* const kNoHeaders = nullptr;
 
-class WinHttpTest : public ::testing::Test {
+class WinHttpTest : public http_testing::ClientTest<CWinHttp> {
  protected:
-  void SetUp() override {
-    if (!http_testing::RequireServers()) GTEST_SKIP();
-    client_.SetProgressSink(&callback_, &callback_);
-  }
-
   bool Fetch(CWinHttp& client, const std::wstring& url, std::string* body) {
     char* data = nullptr;
     int length = -1;
@@ -51,9 +46,6 @@ class WinHttpTest : public ::testing::Test {
     EXPECT_EQ(previous, last);
   }
 
-  CWinHttp client_;
-  RecordingCallback callback_;
-  http_testing::ScratchFolder scratch_;
 };
 
 TEST_F(WinHttpTest, RangeDownloadsExactlyTheRange) {

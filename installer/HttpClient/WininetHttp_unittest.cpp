@@ -42,13 +42,8 @@ bool IsWininetClient(IHttpBase* client) { return dynamic_cast<IWininetHttp*>(cli
 
 namespace {
 
-class WininetHttpTest : public ::testing::Test {
+class WininetHttpTest : public http_testing::ClientTest<CWininetHttp> {
  protected:
-  void SetUp() override {
-    if (!http_testing::RequireServers()) GTEST_SKIP();
-    client_.SetProgressSink(&callback_, &callback_);
-  }
-
   bool Fetch(CWininetHttp& client, const std::wstring& url, std::string* body) {
     char* data = nullptr;
     int length = -1;
@@ -62,12 +57,7 @@ class WininetHttpTest : public ::testing::Test {
   }
 
   void ExpectDone(double total) {
-    ASSERT_NE(callback_.Last(), nullptr);
-    EXPECT_EQ(callback_.Last()->state, XFER_DONE);
-    EXPECT_EQ(callback_.Last()->total, total);
-    EXPECT_EQ(callback_.Last()->received, total);
-    EXPECT_EQ(callback_.Count(XFER_DONE), 1);
-    EXPECT_EQ(callback_.Count(XFER_FAILED), 0);
+    ExpectDoneOnce(total, total);
     double previous = 0;
     for (const auto& e : callback_.events) {
       EXPECT_EQ(e.param, &callback_);
@@ -78,18 +68,6 @@ class WininetHttpTest : public ::testing::Test {
     }
   }
 
-  void ExpectFailedOnce() {
-    ASSERT_NE(callback_.Last(), nullptr);
-    EXPECT_EQ(callback_.Last()->state, XFER_FAILED);
-    EXPECT_EQ(callback_.Last()->total, 0);
-    EXPECT_EQ(callback_.Last()->received, 0);
-    EXPECT_EQ(callback_.Count(XFER_FAILED), 1);
-    EXPECT_EQ(callback_.Count(XFER_DONE), 0);
-  }
-
-  CWininetHttp client_;
-  RecordingCallback callback_;
-  http_testing::ScratchFolder scratch_;
 };
 
 // What the downloader does per part: a Range answered with exactly the

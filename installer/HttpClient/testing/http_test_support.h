@@ -96,6 +96,41 @@ class TestRootEnvironment : public ::testing::Environment {
   void TearDown() override;
 };
 
+// The fixture every client's tests share: skips without the servers, points
+// the client's progress at a recorder, and gives each test a scratch folder.
+template <typename Client>
+class ClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!RequireServers()) GTEST_SKIP();
+    client_.SetProgressSink(&callback_, &callback_);
+  }
+
+  // The one failure report: XFER_FAILED with both sizes 0, and no XFER_DONE.
+  void ExpectFailedOnce() {
+    ASSERT_NE(callback_.Last(), nullptr);
+    EXPECT_EQ(callback_.Last()->state, XFER_FAILED);
+    EXPECT_EQ(callback_.Last()->total, 0);
+    EXPECT_EQ(callback_.Last()->received, 0);
+    EXPECT_EQ(callback_.Count(XFER_FAILED), 1);
+    EXPECT_EQ(callback_.Count(XFER_DONE), 0);
+  }
+
+  // The one success report as the last one, with no failure report.
+  void ExpectDoneOnce(double total, double received) {
+    ASSERT_NE(callback_.Last(), nullptr);
+    EXPECT_EQ(callback_.Last()->state, XFER_DONE);
+    EXPECT_EQ(callback_.Last()->total, total);
+    EXPECT_EQ(callback_.Last()->received, received);
+    EXPECT_EQ(callback_.Count(XFER_DONE), 1);
+    EXPECT_EQ(callback_.Count(XFER_FAILED), 0);
+  }
+
+  Client client_;
+  RecordingCallback callback_;
+  ScratchFolder scratch_;
+};
+
 }  // namespace http_testing
 
 #endif  // INSTALLER_HTTPCLIENT_TESTING_HTTP_TEST_SUPPORT_H_
