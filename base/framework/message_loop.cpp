@@ -85,30 +85,49 @@ void MessageLoop::PostTask(Closure task, Duration delay, bool may_nest) {
 }
 
 void MessageLoop::AddToInbox(QueuedTask task) {
-  std::shared_ptr<MessagePump> pump;
   {
     ScopedLock hold(inbox_lock_);
     bool was_empty = inbox_.empty();
     inbox_.push_back(std::move(task));
     if (!was_empty) return;  // a wake-up is already on its way
-    pump = pump_;
+    inbox_filled_.store(true);
   }
-  pump->Wake();
+  // The pump lives as long as the loop, and posting to a loop that is being
+  // destroyed is only allowed through its proxy, which holds it off.
+  pump_->Wake();
+}
+
+bool MessageLoop::ReadyQueueEmpty() const { return ready_next_ == ready_queue_.size(); }
+
+QueuedTask MessageLoop::TakeReadyTask() {
+  QueuedTask task = std::move(ready_queue_[ready_next_++]);
+  return task;
 }
 
 void MessageLoop::RefillReadyQueue() {
-  if (!ready_queue_.empty()) return;
+  if (!ReadyQueueEmpty()) return;
+  ready_queue_.clear();
+  ready_next_ = 0;
+  // A burst may have grown the queue far beyond the usual; give that back.
+  // The posters get this vector next, so it keeps a working capacity.
+  if (ready_queue_.capacity() > kKeptQueueCapacity) {
+    std::vector<QueuedTask>().swap(ready_queue_);
+    ready_queue_.reserve(kKeptQueueCapacity);
+  }
+  // Sequentially consistent, like the pump's sleeping flag: a post either
+  // shows here or sees the pump asleep and wakes it.
+  if (!inbox_filled_.load()) return;
   ScopedLock hold(inbox_lock_);
   ready_queue_.swap(inbox_);
+  inbox_filled_.store(false);
 }
 
 bool MessageLoop::RunReadyWork() {
   if (!nestable_tasks_allowed_) return false;
   RefillReadyQueue();
-  if (ready_queue_.empty()) return false;
+  if (ReadyQueueEmpty()) return false;
   for (;;) {
-    QueuedTask task = std::move(ready_queue_.front());
-    ready_queue_.pop_front();
+    QueuedTask task = TakeReadyTask();
     if (!task.due_time.IsNull()) {
       task.sequence = next_sequence_++;
       TickClock due = task.due_time;
@@ -121,9 +140,9 @@ bool MessageLoop::RunReadyWork() {
     } else {
       held_queue_.push_back(std::move(task));
     }
-    if (ready_queue_.empty()) {
+    if (ReadyQueueEmpty()) {
       RefillReadyQueue();
-      if (ready_queue_.empty()) return false;
+      if (ReadyQueueEmpty()) return false;
     }
   }
 }
@@ -175,9 +194,8 @@ void MessageLoop::ExecuteTask(const QueuedTask& task) {
 }
 
 bool MessageLoop::DiscardQueuedTasks() {
-  while (!ready_queue_.empty()) {
-    QueuedTask task = std::move(ready_queue_.front());
-    ready_queue_.pop_front();
+  while (!ReadyQueueEmpty()) {
+    QueuedTask task = TakeReadyTask();
     if (!task.due_time.IsNull()) {
       task.sequence = next_sequence_++;
       timed_queue_.push(std::move(task));

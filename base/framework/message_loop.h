@@ -5,6 +5,7 @@
 #ifndef BASE_FRAMEWORK_MESSAGE_LOOP_H_
 #define BASE_FRAMEWORK_MESSAGE_LOOP_H_
 
+#include <atomic>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -106,6 +107,10 @@ class MessageLoop : public MessagePump::Delegate {
   };
 
   void PostTask(Closure task, Duration delay, bool may_nest);
+  static constexpr size_t kKeptQueueCapacity = 4096;
+
+  bool ReadyQueueEmpty() const;
+  QueuedTask TakeReadyTask();
   void RefillReadyQueue();
   void ExecuteTask(const QueuedTask& task);
   bool DiscardQueuedTasks();
@@ -116,10 +121,16 @@ class MessageLoop : public MessagePump::Delegate {
   std::shared_ptr<MessagePump> pump_;
   bool nestable_tasks_allowed_ = true;
 
+  // Vectors, not deques: the two swap places on every refill and keep their
+  // capacity, so a steady stream of posts allocates nothing per task.
   Lock inbox_lock_;           // Protects |inbox_|.
-  std::deque<QueuedTask> inbox_;
+  std::vector<QueuedTask> inbox_;
+  // Whether |inbox_| holds tasks: written under the lock, read without it, so
+  // that a loop looking for work does not fight posters for the lock.
+  std::atomic<bool> inbox_filled_{false};
 
-  std::deque<QueuedTask> ready_queue_;
+  std::vector<QueuedTask> ready_queue_;  // runs from |ready_next_| on
+  size_t ready_next_ = 0;
   std::deque<QueuedTask> held_queue_;
   std::priority_queue<QueuedTask, std::vector<QueuedTask>, LaterFirst> timed_queue_;
   int next_sequence_ = 0;

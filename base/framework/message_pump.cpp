@@ -54,6 +54,12 @@ bool DefaultMessagePump::SpinForWork(Delegate* delegate) {
     for (int i = 0; i < 32; ++i) YieldProcessor();
     if (delegate->RunReadyWork()) return true;
   }
+  // The poster may be waiting for this very core: give it the rest of the
+  // time slice a few times before paying for a sleep.
+  for (int round = 0; round < kYieldRounds; ++round) {
+    ::SwitchToThread();
+    if (delegate->RunReadyWork()) return true;
+  }
   return false;
 }
 

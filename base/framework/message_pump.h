@@ -44,6 +44,7 @@ class DefaultMessagePump : public MessagePump {
 
  private:
   static constexpr int kSpinRounds = 64;
+  static constexpr int kYieldRounds = 4;
   bool SpinForWork(Delegate* delegate);
 
   WaitableEvent event_{false, false};

@@ -42,6 +42,7 @@ class ObserverList {
   // Calls |fn| on every live observer, including ones added meanwhile.
   template <typename Fn>
   void Notify(Fn fn) {
+    if (observers_.empty()) return;  // the common case, once per task
     ++lazy_erase_;
     for (size_t i = 0; i < observers_.size(); ++i) {
       if (observers_[i]) fn(observers_[i]);

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "base/framework/framework_thread.h"
@@ -133,9 +134,71 @@ void BenchNaiveQueue() {
               static_cast<double>(wakes) / kTasks);
 }
 
+// The consumer's side alone: a million tasks queued while the loop is held,
+// then timed from release to the last task.
+void BenchDrain(const char* name, bool ui) {
+  BenchThread thread;
+  thread.StartWithLoopMaker(std::make_shared<Maker>(ui));
+  base::MessageLoop* loop = thread.message_loop();
+  std::atomic<int> ran{0};
+  base::WaitableEvent release(true, false), done(true, false);
+  double start = 0;
+  loop->Post([&] {
+    release.Wait();
+    start = NowSeconds();
+  });
+  for (int i = 0; i < kTasks; ++i) {
+    loop->Post([&ran, &done] {
+      if (++ran == kTasks) done.Signal();
+    });
+  }
+  release.Signal();
+  done.Wait();
+  double seconds = NowSeconds() - start;
+  std::printf("%-28s %10.0f tasks/s\n", name, kTasks / seconds);
+  thread.Stop();
+}
+
+void BenchNaiveDrain() {
+  std::mutex mutex;
+  std::deque<std::function<void()>> queue;
+  std::atomic<int> ran{0};
+  base::WaitableEvent done(true, false);
+  for (int i = 0; i < kTasks; ++i) {
+    queue.push_back([&ran, &done] {
+      if (++ran == kTasks) done.Signal();
+    });
+  }
+  double start = NowSeconds();
+  std::thread consumer([&] {
+    for (;;) {
+      std::function<void()> task;
+      {
+        std::lock_guard<std::mutex> hold(mutex);
+        if (queue.empty()) return;
+        task = std::move(queue.front());
+        queue.pop_front();
+      }
+      task();
+    }
+  });
+  done.Wait();
+  double seconds = NowSeconds() - start;
+  consumer.join();
+  std::printf("%-28s %10.0f tasks/s\n", "drain: naive queue", kTasks / seconds);
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::string(argv[1]) == "--drain") {
+    for (int round = 0; round < 3; ++round) {
+      BenchNaiveDrain();
+      BenchDrain("drain: plain loop", false);
+      BenchDrain("drain: UI loop", true);
+    }
+    return 0;
+  }
   for (int round = 0; round < 5; ++round) {
     std::printf("round %d\n", round + 1);
     BenchNaiveQueue();
