@@ -3,6 +3,7 @@
 // at a time; prints tasks per second and pump wake-ups per task for each.
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "base/framework/framework_thread.h"
 #include "base/framework/message_loop.h"
@@ -70,7 +72,7 @@ class BenchThread : public base::FrameworkThread {
   ~BenchThread() override { Stop(); }
 };
 
-void BenchLoopKind(const char* name, bool ui) {
+double BenchLoopKind(const char* name, bool ui) {
   BenchThread thread;
   thread.StartWithLoopMaker(std::make_shared<Maker>(ui));
   base::MessageLoop* loop = thread.message_loop();
@@ -88,9 +90,10 @@ void BenchLoopKind(const char* name, bool ui) {
   std::printf("%-28s %10.0f tasks/s  %.5f wake-ups/task\n", name, kTasks / seconds,
               static_cast<double>(g_wakes.load()) / kTasks);
   thread.Stop();
+  return kTasks / seconds;
 }
 
-void BenchNaiveQueue() {
+double BenchNaiveQueue() {
   std::mutex mutex;
   std::condition_variable cv;
   std::deque<std::function<void()>> queue;
@@ -132,6 +135,12 @@ void BenchNaiveQueue() {
   consumer.join();
   std::printf("%-28s %10.0f tasks/s  %.5f wake-ups/task\n", "naive mutex+condvar queue", kTasks / seconds,
               static_cast<double>(wakes) / kTasks);
+  return kTasks / seconds;
+}
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
 }
 
 // The consumer's side alone: a million tasks queued while the loop is held,
@@ -199,11 +208,20 @@ int main(int argc, char** argv) {
     }
     return 0;
   }
-  for (int round = 0; round < 5; ++round) {
+  // Rounds alternate the three queues so that a busy machine slows all of
+  // them alike; each round's ratio to the baseline is what is compared.
+  constexpr int kRounds = 7;
+  std::vector<double> naive, plain, ui, plain_ratio, ui_ratio;
+  for (int round = 0; round < kRounds; ++round) {
     std::printf("round %d\n", round + 1);
-    BenchNaiveQueue();
-    BenchLoopKind("plain loop (default pump)", false);
-    BenchLoopKind("UI loop (message pump)", true);
+    naive.push_back(BenchNaiveQueue());
+    plain.push_back(BenchLoopKind("plain loop (default pump)", false));
+    ui.push_back(BenchLoopKind("UI loop (message pump)", true));
+    plain_ratio.push_back(plain.back() / naive.back());
+    ui_ratio.push_back(ui.back() / naive.back());
   }
+  std::printf("median of %d rounds: naive %.1f M/s, plain %.1f M/s (%.2fx), UI %.1f M/s (%.2fx)\n",
+              kRounds, Median(naive) / 1e6, Median(plain) / 1e6, Median(plain_ratio),
+              Median(ui) / 1e6, Median(ui_ratio));
   return 0;
 }
