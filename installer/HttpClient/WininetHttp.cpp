@@ -53,7 +53,9 @@ void CWininetHttp::SendOnce(const HttpUrlParts& target, bool post, const std::ws
   connection_.Reset(::InternetConnectW(session_.Get(), target.host.c_str(), target.port, nullptr, nullptr,
                                        INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection_) throw HIE_CONNECT_FAILED;
-  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_AUTO_REDIRECT;
+  // Nothing fetched here is wanted twice; without NO_CACHE_WRITE every range
+  // of the installer would also land in the user's internet cache.
+  DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
   if (secure_) flags |= INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID;
   request_.Reset(::HttpOpenRequestW(connection_.Get(), post ? L"POST" : L"GET", target.path.c_str(), L"HTTP/1.1",
                                     nullptr, nullptr, flags, 0));

@@ -33,6 +33,12 @@ Paths:
   /redirect/https       302 to https://127.0.0.1/small.txt
   /redirect/nolocation  302 without a Location
   /redirect/status/C    status C (301, 302, 303, 307, 308) to /echo
+  /ranges/N             N pattern bytes; "Range: bytes=A-B" answered 206 with
+                        Content-Range, no Range 200. Options (query):
+                          ignore=1     answer every request 200 with the whole body
+                          drop_at=A    the range starting at A: half its bytes, then close
+                          status_at=A  the range starting at A: status C (status=C, 404)
+                          ms=M         body in chunk-byte writes M ms apart (chunk, 4096)
 """
 import argparse
 import os
@@ -89,6 +95,59 @@ def redirect(location, keep=True):
     if not keep:
         headers.append("Connection: close")
     return response(302, "Found", b"", headers)
+
+
+def requested_range(head):
+    """(first, last or None) of a "Range: bytes=A-B" header, or None."""
+    for line in head.split(b"\r\n")[1:]:
+        name, _, value = line.partition(b":")
+        if name.strip().lower() != b"range":
+            continue
+        value = value.strip().decode("latin-1")
+        if not value.startswith("bytes="):
+            return None
+        first, _, last = value[len("bytes="):].partition("-")
+        try:
+            return int(first), (int(last) if last else None)
+        except ValueError:
+            return None
+    return None
+
+
+def serve_ranges(conn, head, size, query):
+    """The /ranges/N resource; returns True when the connection may be reused."""
+    def option(name, default):
+        return query.get(name, [default])[0]
+    ignore = option("ignore", "0") == "1"
+    wanted = None if ignore else requested_range(head)
+    headers = [] if ignore else ["Accept-Ranges: bytes"]
+    if wanted is None:
+        first, last, status, reason = 0, size - 1, 200, "OK"
+    else:
+        first, last = wanted
+        if last is None or last >= size:
+            last = size - 1
+        if first >= size or first > last:
+            conn.sendall(response(416, "Range Not Satisfiable", b"", ["Content-Range: bytes */%d" % size]))
+            return True
+        status, reason = 206, "Partial Content"
+        headers.append("Content-Range: bytes %d-%d/%d" % (first, last, size))
+        if option("status_at", "") == str(first):
+            code = int(option("status", "404"))
+            conn.sendall(response(code, "Status", ("status %d body" % code).encode()))
+            return True
+    body = pattern(last - first + 1, first)
+    drop = wanted is not None and option("drop_at", "") == str(first)
+    conn.sendall(response(status, reason, b"", headers + ["Content-Length: %d" % len(body)], length=False))
+    if drop:
+        body = body[:len(body) // 2]
+    delay = int(option("ms", "0")) / 1000.0
+    chunk = max(1, int(option("chunk", "4096")))
+    for i in range(0, len(body), chunk):
+        if delay:
+            time.sleep(delay)
+        conn.sendall(body[i:i + chunk])
+    return not drop
 
 
 def handle(conn, head, body):
@@ -167,6 +226,8 @@ def handle(conn, head, body):
         time.sleep(int(query.get("ms", ["1000"])[0]) / 1000.0)
         conn.sendall(b"slow")
         return True
+    if path.startswith("/ranges/"):
+        return serve_ranges(conn, head, int(path[len("/ranges/"):]), query)
     if path == "/redirect/abs":
         conn.sendall(redirect(base + "/pattern/5000"))
         return True

@@ -1,0 +1,512 @@
+#include "installer/HttpClient/HttpDownloader.h"
+
+#include <process.h>
+#include <wininet.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <mutex>
+
+#include "installer/utils/log.h"
+
+namespace download_plan {
+
+std::vector<ByteRange> SplitRanges(int64_t size, int parts) {
+  std::vector<ByteRange> ranges;
+  if (size <= 0 || parts <= 0) return ranges;
+  // Below one byte per part the written rule would make empty ranges.
+  if (size < parts) parts = static_cast<int>(size);
+  const int64_t step = size / parts;
+  const int64_t last_length = size - (parts - 1) * step;
+  for (int i = 0; i < parts; ++i) {
+    const int64_t first = i * step;
+    ranges.push_back({first, first + (i == parts - 1 ? last_length : step) - 1});
+  }
+  return ranges;
+}
+
+std::wstring PartFilePath(const std::wstring& target, const ByteRange& range) {
+  return target + L"." + std::to_wstring(range.first) + L"-" + std::to_wstring(range.last);
+}
+
+std::wstring FileNameFromUrl(const std::wstring& url) {
+  const size_t slash = url.rfind(L'/');
+  if (slash == std::wstring::npos) return std::wstring();
+  const std::wstring rest = url.substr(slash + 1);
+  return rest.substr(0, rest.find_first_of(L"?&"));
+}
+
+PartVerdict JudgePartReply(const PartReply& reply) {
+  if (reply.ranged && reply.status == 200 && !reply.whole_file) return PART_NO_RANGES;
+  if (!reply.fetched || reply.file_length != reply.expected) return PART_FAILED;
+  if (reply.ranged) {
+    // 206 is the answer to a range; a whole-file range may come back as 200.
+    return reply.status == 206 || (reply.status == 200 && reply.whole_file) ? PART_COMPLETE : PART_FAILED;
+  }
+  return reply.status == 200 ? PART_COMPLETE : PART_FAILED;
+}
+
+}  // namespace download_plan
+
+using download_plan::ByteRange;
+using download_plan::PartVerdict;
+
+struct CHttpDownloader::SizeQuery {
+  std::wstring url;
+  std::atomic<int64_t> length{0};
+  base::WaitableEvent answered{true, false};
+  std::mutex owner_lock;  // Protects |owner|.
+  CHttpDownloader* owner = nullptr;  // null once nobody waits for the answer
+};
+
+struct CHttpDownloader::Part {
+  IHttpCallback* owner = nullptr;
+  // The client's last report while it runs, the verdict once it has ended.
+  std::atomic<int> state{XFER_RUNNING};
+  int index = 0;
+  ByteRange range{0, -1};
+  std::atomic<int64_t> downloaded{0};
+  int64_t length = 0;
+  std::wstring url;
+  std::wstring path;
+  bool ranged = true;
+  bool whole_file = false;
+  // Set on the part's thread when the reply's length is not the part's.
+  std::atomic<bool> wrong_reply{false};
+  // Written by the part's thread, read after it was joined.
+  PartVerdict verdict = download_plan::PART_FAILED;
+  Thread thread;
+};
+
+namespace {
+
+constexpr DWORD kJoinBlock = 1 << 20;
+// WinINet lets a process open only two connections per HTTP/1.1 server
+// unless told otherwise, which would leave six of the eight parts queued.
+constexpr DWORD kConnectionsPerServer = 16;
+
+struct ClientDestroyer {
+  void operator()(IHttpBase* client) const { client->Destroy(); }
+};
+using ClientOwner = std::unique_ptr<IHttpBase, ClientDestroyer>;
+
+std::atomic<CHttpDownloader::ClientFactory> g_client_factory{nullptr};
+
+ClientOwner MakeWininetClient() {
+  IHttpBase* client = nullptr;
+  CHttpDownloader::ClientFactory factory = g_client_factory.load();
+  if (!(factory ? factory : &MakeHttpClient)(&client, HTTP_CLIENT_WININET) || !client) return ClientOwner();
+  return ClientOwner(client);
+}
+
+unsigned __stdcall ThreadMain(void* arg) {
+  std::unique_ptr<std::function<void()>> body(static_cast<std::function<void()>*>(arg));
+  (*body)();
+  return 0;
+}
+
+bool StartThread(std::function<void()> run, base::win32::ScopedHandle* thread) {
+  auto body = std::make_unique<std::function<void()>>(std::move(run));
+  uintptr_t handle = _beginthreadex(nullptr, 0, &ThreadMain, body.get(), 0, nullptr);
+  if (!handle) return false;
+  body.release();  // the thread owns it now
+  thread->Reset(reinterpret_cast<HANDLE>(handle));
+  return true;
+}
+
+// Waits for |thread| while handling messages that other threads send to
+// this thread's windows: the progress report is sent synchronously, and
+// the wizard destroys the downloader on the thread that owns the window.
+void WaitHandlingSentMessages(HANDLE thread) {
+  if (!thread) return;
+  for (;;) {
+    DWORD result = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
+    if (result == WAIT_OBJECT_0 + 1) {
+      MSG msg;
+      ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+      continue;
+    }
+    if (result != WAIT_OBJECT_0) ::WaitForSingleObject(thread, INFINITE);
+    return;
+  }
+}
+
+int64_t FileLength(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return (static_cast<int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool DeleteIfPresent(const std::wstring& path) {
+  if (::DeleteFileW(path.c_str())) return true;
+  const DWORD error = ::GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+void RaiseConnectionLimit() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    DWORD limit = kConnectionsPerServer;
+    ::InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_SERVER, &limit, sizeof(limit));
+    ::InternetSetOptionW(nullptr, INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER, &limit, sizeof(limit));
+  });
+}
+
+// The length the server announces for the whole file: 0 on failure, -1
+// when no client could be made.
+int64_t QueryRemoteLength(const std::wstring& url) {
+  ClientOwner client = MakeWininetClient();
+  if (!client) {
+    QLOG_ERR(L"download get file length: no http client");
+    return -1;
+  }
+  double length = client->QueryRemoteSize(url.c_str());
+  const DWORD last_error = ::GetLastError();
+  QLOG_ERR(L"download get file length last error:{0}") << last_error;
+  QLOG_ERR(L"download get file length http error:{0}") << client->LastErrorCode();
+  const int status = client->LastStatusCode();
+  if (length > 0 && status != 200) {
+    // The client reads the length of any reply; an error page is not the file.
+    QLOG_ERR(L"download get file length http status:{0}") << status;
+    length = 0;
+  }
+  return length > 0 ? static_cast<int64_t>(length) : 0;
+}
+
+}  // namespace
+
+CHttpDownloader::CHttpDownloader(HWND notify_window, const std::wstring& url, const std::wstring& download_dir)
+    : m_notifyWindow(notify_window),
+      m_url(url),
+      m_downloadDir(download_dir),
+      m_fileName(download_plan::FileNameFromUrl(url)) {
+  RaiseConnectionLimit();
+  if (!StartThread([this] { PollProgress(); }, &progress_thread_))
+    QLOG_ERR(L"download progress thread not started, error:{0}") << ::GetLastError();
+  size_query_ = std::make_shared<SizeQuery>();
+  size_query_->url = m_url;
+  size_query_->owner = this;
+  std::shared_ptr<SizeQuery> query = size_query_;
+  base::win32::ScopedHandle size_thread;
+  const bool started = StartThread(
+      [query] {
+        const int64_t length = QueryRemoteLength(query->url);
+        query->length.store(length);
+        query->answered.Signal();
+        std::lock_guard<std::mutex> hold(query->owner_lock);
+        if (!query->owner) return;
+        // Before the answer the estimate stays; no client at all keeps it too.
+        if (length >= 0) query->owner->m_fileSize.store(static_cast<double>(length));
+        query->owner->size_answered_.Signal();
+      },
+      &size_thread);
+  if (!started) {
+    QLOG_ERR(L"download size thread not started, error:{0}") << ::GetLastError();
+    size_answered_.Signal();
+  }
+}
+
+CHttpDownloader::~CHttpDownloader() {
+  stopping_.store(true);
+  quit_.Signal();
+  {
+    std::lock_guard<std::mutex> hold(size_query_->owner_lock);
+    size_query_->owner = nullptr;
+  }
+  WaitHandlingSentMessages(download_thread_.Get());
+  WaitHandlingSentMessages(progress_thread_.Get());
+  ClearParts();
+}
+
+std::wstring CHttpDownloader::GetDownloadFilePath() const { return m_downloadDir + m_fileName; }
+
+bool CHttpDownloader::Start() {
+  base::ScopedLock start(start_lock_);
+  if (stopping_.load()) return false;
+  if (running_.exchange(true)) {
+    // A second run would share the first one's part files.
+    QLOG_ERR(L"download already running, start refused");
+    return false;
+  }
+  // The previous run has posted its result and is about to return.
+  if (download_thread_.Valid()) {
+    ::WaitForSingleObject(download_thread_.Get(), INFINITE);
+    download_thread_.Reset();
+  }
+  last_percent_.store(0);
+  run_spoiled_.store(false);
+  if (!StartThread([this] { RunDownload(); }, &download_thread_)) {
+    QLOG_ERR(L"download thread not started, error:{0}") << ::GetLastError();
+    running_.store(false);
+    Post(false);
+    return false;
+  }
+  return true;
+}
+
+double CHttpDownloader::GetElapsedSeconds() const {
+  const int64_t start = start_time_.load();
+  const int64_t end = end_time_.load();
+  if (end < start) return 0;  // still running
+  return static_cast<double>(end - start) / 1e9;
+}
+
+void CHttpDownloader::OnTransferProgress(void* param, int state, double total_size, double downloaded_size) {
+  Part* part = static_cast<Part*>(param);
+  if (!part || total_size < downloaded_size) return;
+  if (state == XFER_RUNNING && static_cast<int64_t>(total_size) != part->length) {
+    // The whole file sent for a range, or any other length: this attempt
+    // cannot succeed, so no part should keep downloading for it.
+    part->wrong_reply.store(true);
+    run_spoiled_.store(true);
+  }
+  part->downloaded.store(static_cast<int64_t>(downloaded_size));
+  part->state.store(state);
+}
+
+bool CHttpDownloader::ShouldStop() { return stopping_.load() || run_spoiled_.load(); }
+
+int64_t CHttpDownloader::NowNanoseconds() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+int64_t CHttpDownloader::AskLength() {
+  auto query = std::make_shared<SizeQuery>();
+  query->url = m_url;
+  base::win32::ScopedHandle thread;  // closed at once: the query ends on its own
+  if (!StartThread(
+          [query] {
+            query->length.store(QueryRemoteLength(query->url));
+            query->answered.Signal();
+          },
+          &thread)) {
+    return std::max<int64_t>(QueryRemoteLength(m_url), 0);
+  }
+  HANDLE events[] = {query->answered.handle(), quit_.handle()};
+  if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) return 0;
+  return std::max<int64_t>(query->length.load(), 0);
+}
+
+void CHttpDownloader::RunDownload() {
+  start_time_.store(NowNanoseconds());
+  end_time_.store(0);
+  ClearParts();
+  QLOG_APP(L"start download");
+  const int64_t size = AskLength();
+  QLOG_APP(L"download file size:{0}") << size;
+
+  bool ok = false;
+  if (m_fileName.empty()) {
+    // The target would be the download folder itself.
+    QLOG_ERR(L"download url names no file: {0}") << m_url;
+    end_time_.store(NowNanoseconds());
+  } else if (size > 0 && !stopping_.load()) {
+    const std::wstring target = GetDownloadFilePath();
+    QLOG_APP(L"create download thread");
+    bool no_ranges = false;
+    ok = RunParts(target, download_plan::SplitRanges(size), true, size, &no_ranges);
+    if (!ok && no_ranges && !stopping_.load()) {
+      QLOG_WAR(L"download server ignores ranges, fetching the file in one piece");
+      run_spoiled_.store(false);
+      ok = RunParts(target, {ByteRange{0, size - 1}}, false, size, &no_ranges);
+    }
+    end_time_.store(NowNanoseconds());
+    if (ok) {
+      std::vector<std::wstring> paths;
+      for (const auto& part : m_parts) paths.push_back(part->path);  // only this thread changes the list
+      ok = JoinPartFiles(target, paths);
+      // The window sees 100 before the finished message.
+      if (ok) ReportProgress();
+    }
+  } else {
+    end_time_.store(NowNanoseconds());
+  }
+  ClearParts();
+
+  base::ScopedLock start(start_lock_);
+  running_.store(false);
+  if (!stopping_.load()) Post(ok);
+}
+
+bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<ByteRange>& ranges, bool ranged,
+                               int64_t size, bool* no_ranges) {
+  *no_ranges = false;
+  std::vector<Part*> started;
+  {
+    base::ScopedLock lock(parts_lock_);
+    m_parts.clear();
+    for (size_t i = 0; i < ranges.size(); ++i) {
+      auto part = std::make_unique<Part>();
+      part->owner = this;
+      part->index = static_cast<int>(i);
+      part->range = ranges[i];
+      part->length = ranges[i].length();
+      part->url = m_url;
+      part->path = download_plan::PartFilePath(target, ranges[i]);
+      part->ranged = ranged;
+      part->whole_file = ranges[i].first == 0 && ranges[i].last == size - 1;
+      DeleteIfPresent(part->path);  // there is no resuming
+      Part* raw = part.get();
+      if (!StartThread([this, raw] { RunPart(raw); }, &part->thread)) {
+        QLOG_ERR(L"download failed error. last error:{0},thread index:{1}") << ::GetLastError() << raw->index;
+        raw->state.store(XFER_FAILED);
+      } else {
+        started.push_back(raw);
+      }
+      m_parts.push_back(std::move(part));
+    }
+  }
+  for (Part* part : started) ::WaitForSingleObject(part->thread.Get(), INFINITE);
+
+  bool complete = true;
+  for (const auto& part : m_parts) {
+    if (part->verdict == download_plan::PART_NO_RANGES) *no_ranges = true;
+    if (part->verdict != download_plan::PART_COMPLETE) complete = false;
+  }
+  if (!complete) {
+    for (const auto& part : m_parts) DeleteIfPresent(part->path);
+  }
+  return complete;
+}
+
+void CHttpDownloader::RunPart(Part* part) {
+  ClientOwner client = MakeWininetClient();
+  if (!client) {
+    QLOG_ERR(L"download failed error: no http client, thread index:{0}") << part->index;
+    part->state.store(XFER_FAILED);
+    return;
+  }
+  client->SetProgressSink(this, part);
+  if (part->ranged) {
+    const std::string range =
+        "bytes=" + std::to_string(part->range.first) + "-" + std::to_string(part->range.last);
+    client->AddHeader("Range", range.c_str());
+  }
+  const bool ok = client->FetchToFile(part->url.c_str(), part->path.c_str());
+  const DWORD last_error = ::GetLastError();
+  download_plan::PartReply reply;
+  reply.fetched = ok;
+  reply.status = client->LastStatusCode();
+  reply.ranged = part->ranged;
+  reply.whole_file = part->whole_file;
+  reply.expected = part->length;
+  reply.file_length = FileLength(part->path);
+  const PartVerdict verdict = download_plan::JudgePartReply(reply);
+  if (ok) {
+    QLOG_APP(L"download fnished thread index:{0}") << part->index;
+    if (verdict != download_plan::PART_COMPLETE) {
+      QLOG_ERR(L"download part rejected, http status:{0}, bytes:{1} of {2}, thread index:{3}")
+          << reply.status << reply.file_length << reply.expected << part->index;
+    }
+  } else {
+    QLOG_ERR(L"download failed error. last error:{0},thread index:{1}") << last_error << part->index;
+    QLOG_ERR(L"download failed error:{0},thread index:{1}") << client->LastErrorCode() << part->index;
+  }
+  // Stop the other parts at once: the whole file comes in one piece next.
+  if (verdict == download_plan::PART_NO_RANGES) run_spoiled_.store(true);
+  part->verdict = verdict;
+  part->state.store(verdict == download_plan::PART_COMPLETE ? XFER_DONE : XFER_FAILED);
+}
+
+void CHttpDownloader::PollProgress() {
+  while (!quit_.TimedWait(base::Duration::FromMilliseconds(500))) ReportProgress();
+}
+
+void CHttpDownloader::ReportProgress() {
+  base::ScopedLock report(report_lock_);
+  if (stopping_.load()) return;
+  int64_t downloaded = 0;
+  int64_t total = 0;
+  {
+    base::ScopedLock lock(parts_lock_);
+    if (m_parts.empty()) return;
+    for (const auto& part : m_parts) {
+      // A reply longer than its part must not push the sum past 100 %.
+      if (!part->wrong_reply.load()) downloaded += std::min(part->downloaded.load(), part->length);
+      total += part->length;
+    }
+  }
+  if (!m_notifyWindow || total <= 0) return;
+  const int percent = static_cast<int>(static_cast<double>(downloaded) / static_cast<double>(total) * 100.0);
+  if (percent <= last_percent_.load()) return;
+  last_percent_.store(percent);
+  DownloadProgress progress{this, percent, static_cast<double>(downloaded), static_cast<double>(total)};
+  ::SendMessageW(m_notifyWindow, WM_DOWNLOAD_PROGRESS, 0, reinterpret_cast<LPARAM>(&progress));
+  QLOG_APP(L"download progress:{0}") << percent;
+}
+
+void CHttpDownloader::ClearParts() {
+  base::ScopedLock lock(parts_lock_);
+  m_parts.clear();
+}
+
+void CHttpDownloader::Post(bool success) {
+  QLOG_APP(L"download finished, result:{0}") << (success ? 1 : 0);
+  if (m_notifyWindow) ::PostMessageW(m_notifyWindow, WM_DOWNLOAD_FINISHED, 0, success ? 1 : 0);
+}
+
+bool CHttpDownloader::JoinPartFiles(const std::wstring& target, const std::vector<std::wstring>& parts) {
+  size_t next = 0;  // the first part file not used yet
+  auto fail = [&](const wchar_t* what, const std::wstring& path) {
+    QLOG_ERR(L"download join failed: {0} {1}, error:{2}") << what << path << ::GetLastError();
+    DeleteIfPresent(target);
+    for (size_t i = next; i < parts.size(); ++i) DeleteIfPresent(parts[i]);
+    return false;
+  };
+  if (parts.empty()) return fail(L"no part files for", target);
+  if (!DeleteIfPresent(target)) return fail(L"cannot delete", target);
+  // The first part becomes the target; the parts sit beside it, so this is
+  // a rename and saves copying an eighth of the file.
+  if (!::MoveFileExW(parts[0].c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED))
+    return fail(L"cannot rename", parts[0]);
+  next = 1;
+  if (parts.size() == 1) return true;
+
+  base::win32::ScopedHandle out(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                              FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!out) return fail(L"cannot open", target);
+  LARGE_INTEGER zero = {};
+  if (!::SetFilePointerEx(out.Get(), zero, nullptr, FILE_END)) {
+    out.Reset();
+    return fail(L"cannot seek", target);
+  }
+  std::vector<char> block(kJoinBlock);
+  for (; next < parts.size(); ++next) {
+    const std::wstring& path = parts[next];
+    base::win32::ScopedHandle in(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                               FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!in) {
+      out.Reset();
+      return fail(L"cannot open", path);
+    }
+    for (;;) {
+      DWORD read = 0;
+      if (!::ReadFile(in.Get(), block.data(), kJoinBlock, &read, nullptr)) {
+        in.Reset();
+        out.Reset();
+        return fail(L"cannot read", path);
+      }
+      if (read == 0) break;
+      DWORD written = 0;
+      if (!::WriteFile(out.Get(), block.data(), read, &written, nullptr) || written != read) {
+        in.Reset();
+        out.Reset();
+        return fail(L"cannot write", target);
+      }
+    }
+    in.Reset();
+    ::DeleteFileW(path.c_str());
+  }
+  if (!::CloseHandle(out.Release())) {
+    return fail(L"cannot close", target);
+  }
+  return true;
+}
+
+void CHttpDownloader::SetClientFactoryForTesting(ClientFactory factory) { g_client_factory.store(factory); }
+
+bool CHttpDownloader::WaitForSizeQueryForTesting(DWORD timeout_ms) {
+  return size_answered_.TimedWait(base::Duration::FromMilliseconds(timeout_ms));
+}

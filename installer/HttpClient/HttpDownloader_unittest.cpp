@@ -1,0 +1,517 @@
+// The segmented downloader: its range plan, and whole downloads from nginx
+// and from the scripted peer (ranges ignored, dropped or refused, a slow
+// server), watched by a message-only window of the test thread.
+#include <winsock2.h>
+
+#include "installer/HttpClient/HttpDownloader.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "installer/HttpClient/testing/http_test_support.h"
+
+using download_plan::ByteRange;
+using download_plan::FileNameFromUrl;
+using download_plan::JudgePartReply;
+using download_plan::PartFilePath;
+using download_plan::PartReply;
+using download_plan::SplitRanges;
+using http_testing::NginxUrl;
+using http_testing::Pattern;
+using http_testing::PeerUrl;
+using http_testing::ReadFile;
+
+namespace {
+
+// Every range of |size| in order, touching, covering 0 .. size - 1.
+void ExpectCovers(const std::vector<ByteRange>& ranges, int64_t size) {
+  int64_t next = 0;
+  for (const ByteRange& range : ranges) {
+    EXPECT_EQ(range.first, next) << "size " << size;
+    EXPECT_GE(range.length(), 1) << "size " << size;
+    next = range.last + 1;
+  }
+  EXPECT_EQ(next, size);
+}
+
+// The range plan for the sizes the written rule gets wrong or right by a hair.
+TEST(DownloadPlanTest, SplitsSizesExactly) {
+  std::vector<ByteRange> r = SplitRanges(1000);
+  ASSERT_EQ(r.size(), 8u);
+  for (int i = 0; i < 7; ++i) {
+    EXPECT_EQ(r[i].first, 125 * i);
+    EXPECT_EQ(r[i].length(), 125);
+  }
+  EXPECT_EQ(r[7].first, 875);
+  EXPECT_EQ(r[7].last, 999);
+
+  r = SplitRanges(1003);
+  ASSERT_EQ(r.size(), 8u);
+  EXPECT_EQ(r[6].last, 874);
+  EXPECT_EQ(r[7].first, 875);
+  EXPECT_EQ(r[7].last, 1002);
+  EXPECT_EQ(r[7].length(), 128);
+
+  // Below eight bytes: one part per byte, never an empty range.
+  for (int64_t size = 1; size < 8; ++size) {
+    r = SplitRanges(size);
+    EXPECT_EQ(r.size(), static_cast<size_t>(size));
+    ExpectCovers(r, size);
+  }
+  EXPECT_TRUE(SplitRanges(0).empty());
+  EXPECT_TRUE(SplitRanges(-5).empty());
+
+  for (int64_t size : {8LL, 9LL, 15LL, 17LL, 4194311LL, 125829120LL, 5000000007LL}) {
+    r = SplitRanges(size);
+    EXPECT_EQ(r.size(), 8u);
+    ExpectCovers(r, size);
+  }
+  // Offsets past 2 GiB stay exact.
+  r = SplitRanges(5000000007LL);
+  EXPECT_EQ(r[7].first, 4375000000LL);
+  EXPECT_EQ(r[7].last, 5000000006LL);
+}
+
+TEST(DownloadPlanTest, NamesPartFilesAndTakesTheNameFromTheUrl) {
+  std::vector<ByteRange> r = SplitRanges(16);
+  ASSERT_EQ(r.size(), 8u);
+  const std::wstring target = L"C:\\tmp\\setup.exe";
+  EXPECT_EQ(PartFilePath(target, r[0]), L"C:\\tmp\\setup.exe.0-1");
+  EXPECT_EQ(PartFilePath(target, r[1]), L"C:\\tmp\\setup.exe.2-3");
+  EXPECT_EQ(PartFilePath(target, r[7]), L"C:\\tmp\\setup.exe.14-15");
+  EXPECT_EQ(PartFilePath(target, SplitRanges(1 << 25)[0]), target + L".0-4194303");
+
+  EXPECT_EQ(FileNameFromUrl(L"http://host/dl/setup.exe?x=1&y=2"), L"setup.exe");
+  EXPECT_EQ(FileNameFromUrl(L"http://host/dl/setup.exe&y=2"), L"setup.exe");
+  EXPECT_EQ(FileNameFromUrl(L"https://host:8443/a/b/VARNO_x64.exe"), L"VARNO_x64.exe");
+  EXPECT_EQ(FileNameFromUrl(L"http://host/dl/"), L"");
+  EXPECT_EQ(FileNameFromUrl(L"no-slash"), L"");
+}
+
+// Only a reply of exactly the part's bytes completes it; a whole file sent
+// for a range says the server does not serve ranges.
+TEST(DownloadPlanTest, JudgesPartReplies) {
+  PartReply reply{true, 206, true, false, 125, 125};
+  EXPECT_EQ(JudgePartReply(reply), download_plan::PART_COMPLETE);
+
+  PartReply whole = reply;
+  whole.status = 200;
+  whole.file_length = 1000;
+  EXPECT_EQ(JudgePartReply(whole), download_plan::PART_NO_RANGES);
+  whole.fetched = false;  // stopped early once its length showed
+  whole.file_length = 4096;
+  EXPECT_EQ(JudgePartReply(whole), download_plan::PART_NO_RANGES);
+
+  PartReply error_page = reply;
+  error_page.status = 500;
+  error_page.file_length = 17;
+  EXPECT_EQ(JudgePartReply(error_page), download_plan::PART_FAILED);
+  error_page.file_length = 125;  // even with the right length
+  EXPECT_EQ(JudgePartReply(error_page), download_plan::PART_FAILED);
+
+  PartReply short_file = reply;
+  short_file.file_length = 124;
+  EXPECT_EQ(JudgePartReply(short_file), download_plan::PART_FAILED);
+  PartReply missing = reply;
+  missing.file_length = -1;
+  EXPECT_EQ(JudgePartReply(missing), download_plan::PART_FAILED);
+  PartReply not_fetched = reply;
+  not_fetched.fetched = false;
+  EXPECT_EQ(JudgePartReply(not_fetched), download_plan::PART_FAILED);
+
+  // A one-byte file's only range may come back as a plain 200.
+  PartReply single{true, 200, true, true, 1, 1};
+  EXPECT_EQ(JudgePartReply(single), download_plan::PART_COMPLETE);
+
+  PartReply plain{true, 200, false, true, 1000, 1000};
+  EXPECT_EQ(JudgePartReply(plain), download_plan::PART_COMPLETE);
+  plain.status = 206;
+  EXPECT_EQ(JudgePartReply(plain), download_plan::PART_FAILED);
+}
+
+// A message-only window of the test thread that records what the
+// downloader sends and posts.
+class DownloadWindow {
+ public:
+  struct Report {
+    CHttpDownloader* downloader;
+    int percent;
+    double downloaded;
+    double total;
+    DWORD tick;
+  };
+
+  DownloadWindow() {
+    static const wchar_t kClass[] = L"VarnoDownloaderTestWindow";
+    static ATOM atom = [] {
+      WNDCLASSEXW wc = {};
+      wc.cbSize = sizeof(wc);
+      wc.lpfnWndProc = &DownloadWindow::Proc;
+      wc.hInstance = ::GetModuleHandleW(nullptr);
+      wc.lpszClassName = kClass;
+      return ::RegisterClassExW(&wc);
+    }();
+    EXPECT_NE(atom, 0);
+    hwnd_ = ::CreateWindowExW(0, kClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, ::GetModuleHandleW(nullptr),
+                              this);
+    EXPECT_NE(hwnd_, nullptr) << "CreateWindowEx failed: " << ::GetLastError() << " (is DISPLAY set?)";
+  }
+  ~DownloadWindow() {
+    if (hwnd_) ::DestroyWindow(hwnd_);
+  }
+  DownloadWindow(const DownloadWindow&) = delete;
+  DownloadWindow& operator=(const DownloadWindow&) = delete;
+
+  HWND hwnd() const { return hwnd_; }
+
+  // Handles messages for |ms| milliseconds, or until a finished message
+  // arrives when |until_finished|; true when one arrived.
+  bool Pump(DWORD ms, bool until_finished) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+      MSG msg;
+      while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+      }
+      if (until_finished && !results.empty()) return true;
+      const DWORD spent = ::GetTickCount() - start;
+      if (spent >= ms) return !results.empty();
+      ::MsgWaitForMultipleObjects(0, nullptr, FALSE, ms - spent, QS_ALLINPUT);
+    }
+  }
+  bool WaitFinished(DWORD ms = 60000) { return Pump(ms, true); }
+
+  // Percentages rose strictly, each record named |downloader| and its size.
+  void ExpectRisingReports(CHttpDownloader* downloader, double total, bool complete) {
+    int previous = 0;
+    for (const Report& r : reports) {
+      EXPECT_GT(r.percent, previous);
+      EXPECT_EQ(r.downloader, downloader);
+      EXPECT_EQ(r.total, total);
+      EXPECT_LE(r.downloaded, r.total);
+      previous = r.percent;
+    }
+    if (complete) {
+      ASSERT_FALSE(reports.empty());
+      EXPECT_EQ(reports.back().percent, 100);
+      EXPECT_EQ(reports.back().downloaded, total);
+    }
+  }
+
+  std::vector<Report> reports;
+  std::vector<LPARAM> results;
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_NCCREATE) {
+      auto* create = reinterpret_cast<CREATESTRUCTW*>(lparam);
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<DownloadWindow*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self && message == WM_DOWNLOAD_PROGRESS) {
+      EXPECT_EQ(wparam, 0u);
+      const auto* p = reinterpret_cast<const DownloadProgress*>(lparam);
+      self->reports.push_back({p->downloader, p->percent, p->downloaded, p->total, ::GetTickCount()});
+      return 0;
+    }
+    if (self && message == WM_DOWNLOAD_FINISHED) {
+      EXPECT_EQ(wparam, 0u);
+      self->results.push_back(lparam);
+      return 0;
+    }
+    return ::DefWindowProcW(hwnd, message, wparam, lparam);
+  }
+
+  HWND hwnd_ = nullptr;
+};
+
+class DownloaderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!http_testing::RequireServers()) GTEST_SKIP();
+    ASSERT_NE(window_.hwnd(), nullptr);
+  }
+
+  std::unique_ptr<CHttpDownloader> Make(const std::wstring& url) {
+    return std::make_unique<CHttpDownloader>(window_.hwnd(), url, scratch_.path());
+  }
+
+  // Starts and waits for the finished message; the posted result.
+  LPARAM Run(CHttpDownloader* downloader) {
+    EXPECT_TRUE(downloader->Start());
+    EXPECT_TRUE(window_.WaitFinished()) << "no finished message";
+    EXPECT_EQ(window_.results.size(), 1u);
+    return window_.results.empty() ? -1 : window_.results.back();
+  }
+
+  // The names left in the scratch folder.
+  std::vector<std::wstring> Files() {
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    HANDLE find = ::FindFirstFileW((scratch_.path() + L"*").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+      std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") names.push_back(name);
+    } while (::FindNextFileW(find, &found));
+    ::FindClose(find);
+    return names;
+  }
+
+  // A finished download: the posted 1, the exact bytes, no part file left,
+  // and progress that rose to 100.
+  void ExpectDownloaded(CHttpDownloader* downloader, const std::string& expected) {
+    EXPECT_EQ(Run(downloader), 1);
+    const std::wstring target = downloader->GetDownloadFilePath();
+    ASSERT_TRUE(http_testing::FileExists(target));
+    std::string bytes = ReadFile(target);
+    EXPECT_EQ(bytes.size(), expected.size());
+    EXPECT_TRUE(bytes == expected) << "the joined file differs from the served one";
+    EXPECT_EQ(Files().size(), 1u) << "part files left behind";
+    window_.ExpectRisingReports(downloader, static_cast<double>(expected.size()), true);
+  }
+
+  // A failed attempt: the posted 0 and nothing left in the folder.
+  void ExpectFailed(CHttpDownloader* downloader, double total) {
+    EXPECT_EQ(Run(downloader), 0);
+    EXPECT_TRUE(Files().empty()) << "files left behind: " << Files().size();
+    window_.ExpectRisingReports(downloader, total, false);
+  }
+
+  DownloadWindow window_;
+  http_testing::ScratchFolder scratch_;
+};
+
+// Eight ranges from nginx joined into the served file; the size query's
+// answer replaces the estimate.
+TEST_F(DownloaderTest, DownloadsAndJoinsRangesFromNginx) {
+  auto downloader = Make(NginxUrl(L"/pattern-9m.bin"));
+  EXPECT_EQ(downloader->GetDownloadFilePath(), scratch_.path() + L"pattern-9m.bin");
+  ASSERT_TRUE(downloader->WaitForSizeQueryForTesting(30000));
+  EXPECT_EQ(downloader->m_fileSize.load(), 9.0 * (1 << 20));
+  ExpectDownloaded(downloader.get(), Pattern(9 << 20));
+  EXPECT_GT(downloader->GetElapsedSeconds(), 0);
+  EXPECT_LT(downloader->GetElapsedSeconds(), 60);
+
+  // A retry on the same object replaces the old file.
+  http_testing::WriteFile(downloader->GetDownloadFilePath(), "stale");
+  window_.results.clear();
+  window_.reports.clear();
+  ExpectDownloaded(downloader.get(), Pattern(9 << 20));
+}
+
+// Files of fewer bytes than parts, and just above, come out whole.
+TEST_F(DownloaderTest, SmallFilesComeOutWhole) {
+  for (int size : {1, 5, 7, 8, 17, 3000}) {
+    SCOPED_TRACE(size);
+    auto downloader = Make(PeerUrl(L"/ranges/" + std::to_wstring(size)));
+    ExpectDownloaded(downloader.get(), Pattern(size));
+    ::DeleteFileW(downloader->GetDownloadFilePath().c_str());
+    window_.results.clear();
+    window_.reports.clear();
+  }
+}
+
+// A size query that fails posts 0 and starts no part: a missing file, a
+// refused connection, an error page (whose length is not the file's) and an
+// empty file. After the failed query the size reads 0. A URL without a file
+// name fails the same way.
+TEST_F(DownloaderTest, FailedSizeQueryPostsFailure) {
+  // A port that nobody listens on.
+  SOCKET probe = INVALID_SOCKET;
+  int closed_port = 0;
+  {
+    WSADATA wsa;
+    ASSERT_EQ(::WSAStartup(MAKEWORD(2, 2), &wsa), 0);
+    probe = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    int length = sizeof(address);
+    ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length);
+    closed_port = ntohs(address.sin_port);
+    ::closesocket(probe);
+  }
+  const std::wstring urls[] = {
+      NginxUrl(L"/no-such-file.bin"),
+      L"http://127.0.0.1:" + std::to_wstring(closed_port) + L"/setup.exe",
+      PeerUrl(L"/status/500"),
+      NginxUrl(L"/empty.bin"),
+  };
+  for (const std::wstring& url : urls) {
+    SCOPED_TRACE(http_testing::Narrow(url));
+    auto downloader = Make(url);
+    ASSERT_TRUE(downloader->WaitForSizeQueryForTesting(30000));
+    EXPECT_EQ(downloader->m_fileSize.load(), 0);
+    ExpectFailed(downloader.get(), 0);
+    EXPECT_TRUE(window_.reports.empty());
+    EXPECT_EQ(downloader->IsRunning(), false);
+    window_.results.clear();
+  }
+
+  // A file the server has, behind a URL whose last '/' leaves no file name.
+  auto downloader = Make(PeerUrl(L"/ranges/100?from=/"));
+  EXPECT_EQ(downloader->GetDownloadFilePath(), scratch_.path());
+  ExpectFailed(downloader.get(), 0);
+}
+
+// A server that answers every range with the whole file: the download
+// falls back to one request and the file is right, not eight copies.
+TEST_F(DownloaderTest, ServerIgnoringRangesGetsTheFileInOnePiece) {
+  auto downloader = Make(PeerUrl(L"/ranges/300000?ignore=1"));
+  ExpectDownloaded(downloader.get(), Pattern(300000));
+}
+
+// A range cut off half-way, a range refused with 404 and one answered with
+// a 500 page (which the client stores like a body) all fail the attempt.
+TEST_F(DownloaderTest, BrokenRangeFailsTheAttempt) {
+  const int64_t third = SplitRanges(300000)[3].first;
+  const int64_t fifth = SplitRanges(300000)[5].first;
+  const std::wstring urls[] = {
+      PeerUrl(L"/ranges/300000?drop_at=" + std::to_wstring(third)),
+      PeerUrl(L"/ranges/300000?status=404&status_at=" + std::to_wstring(fifth)),
+      PeerUrl(L"/ranges/300000?status=500&status_at=" + std::to_wstring(fifth)),
+  };
+  for (const std::wstring& url : urls) {
+    SCOPED_TRACE(http_testing::Narrow(url));
+    auto downloader = Make(url);
+    ExpectFailed(downloader.get(), 300000);
+    window_.results.clear();
+    window_.reports.clear();
+  }
+}
+
+// A slow server: several reports, rising, at most one per poll, and the
+// last one 100 before the finished message.
+TEST_F(DownloaderTest, SlowServerReportsRisingProgress) {
+  // 8 parts of 32 KiB in 4 KiB writes 300 ms apart: about 2.4 s.
+  auto downloader = Make(PeerUrl(L"/ranges/262144?ms=300"));
+  ExpectDownloaded(downloader.get(), Pattern(262144));
+  ASSERT_GE(window_.reports.size(), 4u);
+  // The poll runs every 500 ms; the last report comes from the end of the
+  // download and may follow sooner.
+  for (size_t i = 1; i + 1 < window_.reports.size(); ++i)
+    EXPECT_GE(window_.reports[i].tick - window_.reports[i - 1].tick, 400u) << "report " << i;
+  EXPECT_GT(downloader->GetElapsedSeconds(), 2.0);
+}
+
+// A second Start while one runs is refused; after the finished message a
+// retry runs again.
+TEST_F(DownloaderTest, SecondStartIsRefusedWhileRunning) {
+  auto downloader = Make(PeerUrl(L"/ranges/131072?ms=200"));
+  ASSERT_TRUE(downloader->Start());
+  EXPECT_TRUE(downloader->IsRunning());
+  EXPECT_FALSE(downloader->Start());
+  ASSERT_TRUE(window_.WaitFinished());
+  EXPECT_EQ(window_.results, std::vector<LPARAM>{1});
+  EXPECT_EQ(ReadFile(downloader->GetDownloadFilePath()), Pattern(131072));
+  // Still only one finished message: the refused Start ran nothing.
+  window_.Pump(300, false);
+  EXPECT_EQ(window_.results.size(), 1u);
+
+  window_.results.clear();
+  window_.reports.clear();
+  ExpectDownloaded(downloader.get(), Pattern(131072));
+}
+
+// Destroying the downloader mid-download or during a size query that does
+// not answer returns promptly, and nothing reaches the window afterwards.
+TEST_F(DownloaderTest, DestroyingMidDownloadReturnsPromptly) {
+  auto downloader = Make(PeerUrl(L"/ranges/262144?ms=300"));
+  ASSERT_TRUE(downloader->Start());
+  window_.Pump(700, false);
+  EXPECT_FALSE(window_.reports.empty()) << "no progress before the destruction";
+  // Not handling messages now leaves the next report waiting in
+  // SendMessage; the destructor, on this window's thread, must handle it.
+  ::Sleep(1200);
+  const size_t before = window_.reports.size();
+  DWORD start = ::GetTickCount();
+  downloader.reset();
+  EXPECT_LT(::GetTickCount() - start, 2000u);
+  const size_t reports = window_.reports.size();
+  EXPECT_GT(reports, before) << "the waiting report was not handled";
+  window_.Pump(1500, false);
+  EXPECT_EQ(window_.reports.size(), reports);
+  EXPECT_TRUE(window_.results.empty());
+  EXPECT_TRUE(Files().empty()) << "part files left behind";
+
+  // The peer holds both size queries for 5 s.
+  downloader = Make(PeerUrl(L"/slowhead?ms=5000"));
+  EXPECT_EQ(downloader->m_fileSize.load(), CHttpDownloader::kUnknownFileSize);
+  ASSERT_TRUE(downloader->Start());
+  window_.Pump(300, false);
+  start = ::GetTickCount();
+  downloader.reset();
+  EXPECT_LT(::GetTickCount() - start, 1000u);
+  window_.Pump(300, false);
+  EXPECT_TRUE(window_.results.empty());
+}
+
+// Counts the clients made and fails the one numbered |g_fail_client|.
+std::atomic<int> g_clients_made{0};
+std::atomic<int> g_fail_client{-1};
+bool FailingFactory(IHttpBase** client, int type) {
+  if (g_clients_made.fetch_add(1) == g_fail_client.load()) {
+    *client = nullptr;
+    return false;
+  }
+  return MakeHttpClient(client, type);
+}
+
+struct FailingFactoryScope {
+  explicit FailingFactoryScope(int fail) {
+    g_clients_made = 0;
+    g_fail_client = fail;
+    CHttpDownloader::SetClientFactoryForTesting(&FailingFactory);
+  }
+  ~FailingFactoryScope() { CHttpDownloader::SetClientFactoryForTesting(nullptr); }
+};
+
+// A part whose client cannot be made fails the attempt (rather than
+// leaving it waiting for ever); the other parts' files are removed.
+TEST_F(DownloaderTest, PartWithoutClientFailsTheAttempt) {
+  {
+    FailingFactoryScope scope(4);  // the size queries are clients 0 and 1
+    auto downloader = Make(NginxUrl(L"/pattern-1m.bin"));
+    ASSERT_TRUE(downloader->WaitForSizeQueryForTesting(30000));
+    ExpectFailed(downloader.get(), 1 << 20);
+    EXPECT_EQ(g_clients_made.load(), 10);
+  }
+  // Without a client for the first size query the estimate stays.
+  FailingFactoryScope scope(0);
+  auto downloader = Make(NginxUrl(L"/pattern-1m.bin"));
+  ASSERT_TRUE(downloader->WaitForSizeQueryForTesting(30000));
+  EXPECT_EQ(downloader->m_fileSize.load(), CHttpDownloader::kUnknownFileSize);
+}
+
+// Joining renames the first part and appends the rest; a missing part
+// leaves neither target nor parts behind.
+TEST_F(DownloaderTest, JoinsPartFiles) {
+  const std::wstring target = scratch_.File(L"joined.bin");
+  const std::string data = Pattern(3 * (1 << 20) + 123);
+  std::vector<std::wstring> parts;
+  size_t offset = 0;
+  for (ByteRange r : SplitRanges(static_cast<int64_t>(data.size()), 3)) {
+    parts.push_back(PartFilePath(target, r));
+    http_testing::WriteFile(parts.back(), data.substr(offset, static_cast<size_t>(r.length())));
+    offset += static_cast<size_t>(r.length());
+  }
+  http_testing::WriteFile(target, "old content");
+  ASSERT_TRUE(CHttpDownloader::JoinPartFiles(target, parts));
+  EXPECT_TRUE(ReadFile(target) == data);
+  EXPECT_EQ(Files().size(), 1u);
+
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i != 1) http_testing::WriteFile(parts[i], "part");
+  }
+  EXPECT_FALSE(CHttpDownloader::JoinPartFiles(target, parts));
+  EXPECT_TRUE(Files().empty());
+}
+
+}  // namespace
