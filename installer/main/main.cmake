@@ -4,7 +4,7 @@ if(WIN32)
     ${CMAKE_CURRENT_LIST_DIR}/main_thread.cpp
     ${CMAKE_CURRENT_LIST_DIR}/startup_hooks.cpp)
   target_link_libraries(installer_main PUBLIC installer_utils base)
-  foreach(lib ui installer_http)
+  foreach(lib ui installer_http installer_telemetry)
     if(TARGET ${lib})
       target_link_libraries(installer_main PUBLIC ${lib})
     endif()

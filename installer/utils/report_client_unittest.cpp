@@ -1,0 +1,158 @@
+#include "installer/utils/report_client.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+#include <json/json.h>
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "installer/utils/ini_file.h"
+#include "installer/utils/public_fun.h"
+#include "installer/utils/report_key.h"
+#include "installer/utils/testing/collector_client.h"
+
+namespace {
+
+using telemetry_testing::CollectedRequest;
+using telemetry_testing::CollectorUrl;
+
+constexpr char kKey[] = "0123456789abcdefghijABCDEFGHIJ01";
+constexpr char kDeviceId[] = "0123456789abcdef0123456789abcdef";
+
+std::string LocalTimeText() {
+  SYSTEMTIME now;
+  ::GetLocalTime(&now);
+  char text[32];
+  snprintf(text, sizeof(text), "%04d-%02d-%02d %02d:%02d:%02d", now.wYear, now.wMonth, now.wDay, now.wHour,
+           now.wMinute, now.wSecond);
+  return text;
+}
+
+class ReportClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (telemetry_testing::CollectorPort() == 0) GTEST_SKIP() << "run through run_collector_tests.sh";
+    ASSERT_TRUE(telemetry_testing::ClearRecords());
+  }
+
+  static Json::Value Parse(const std::string& text) {
+    Json::Value value;
+    Json::CharReaderBuilder builder;
+    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    std::string errors;
+    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
+    return value;
+  }
+
+  // The one report the collector received, with its signature checked
+  // against the received bytes and |key|.
+  static CollectedRequest ReceivedReport(const std::string& key) {
+    std::vector<CollectedRequest> records = telemetry_testing::WaitForRecords(1, 5000);
+    EXPECT_EQ(records.size(), 1u);
+    if (records.empty()) return CollectedRequest();
+    const CollectedRequest& request = records[0];
+    const std::string timestamp = request.QueryValue("timestamp");
+    EXPECT_EQ(request.Query(), "sign=" + request.QueryValue("sign") + "&timestamp=" + timestamp);
+    EXPECT_EQ(request.QueryValue("sign"), MD5Hex(key + "timestamp" + timestamp + request.body + key));
+    EXPECT_EQ(request.QueryValue("sign").size(), 32u);
+    return request;
+  }
+};
+
+TEST_F(ReportClientTest, PostsTheSignedStyledBody) {
+  const std::string ini = "XD_URL=" + CollectorUrl("/log/v1/api/report") + "\nPRODUCT_ID=varwin\n";
+  IniFile settings;
+  settings.LoadFromMemory(ini.data(), ini.size());
+  ReportClient client(kKey);
+  client.InitFromSettings(settings, kDeviceId, "1.2.3.4");
+
+  const int64_t before = GetUnixTime();
+  const std::string day_before = LocalTimeText();
+  EXPECT_TRUE(client.Send("install", "start"));
+  const std::string day_after = LocalTimeText();
+  const int64_t after = GetUnixTime();
+
+  const CollectedRequest request = ReceivedReport(kKey);
+  EXPECT_EQ(request.method, "POST");
+  EXPECT_EQ(request.Path(), "/log/v1/api/report");
+  EXPECT_EQ(request.Header("Content-Type"), "application/json");
+  const int64_t timestamp = std::stoll(request.QueryValue("timestamp"));
+  EXPECT_GE(timestamp, before);
+  EXPECT_LE(timestamp, after);
+
+  // The day is the local time of the call; the rest is fixed.
+  const size_t day_at = request.body.find("\"day\" : \"");
+  ASSERT_NE(day_at, std::string::npos);
+  const std::string day = request.body.substr(day_at + 9, 19);
+  EXPECT_GE(day, day_before);
+  EXPECT_LE(day, day_after);
+  EXPECT_EQ(request.body,
+            "{\n"
+            "\t\"action\" : \"install\",\n"
+            "\t\"day\" : \"" + day + "\",\n"
+            "\t\"device_id\" : \"0123456789abcdef0123456789abcdef\",\n"
+            "\t\"os\" : \"windows\",\n"
+            "\t\"product\" : \"varwin\",\n"
+            "\t\"qd\" : \"home\",\n"
+            "\t\"status\" : \"start\",\n"
+            "\t\"version\" : \"1.2.3.4\"\n"
+            "}\n");
+  EXPECT_EQ(request.Header("Content-Length"), std::to_string(request.body.size()));
+}
+
+TEST_F(ReportClientTest, SignsWithTheKeyTheProgramWasBuiltWith) {
+  ReportClient client;
+  client.Init(CollectorUrl("/report"), kDeviceId, "varwin", "1.0.0.0", "home");
+  EXPECT_TRUE(client.Send("install", "end"));
+  const CollectedRequest request = ReceivedReport(VARNO_REPORT_KEY);
+  EXPECT_NE(request.body.find("\t\"status\" : \"end\",\n"), std::string::npos) << request.body;
+  // The key never travels.
+  EXPECT_EQ(request.target.find(VARNO_REPORT_KEY), std::string::npos);
+  EXPECT_EQ(request.body.find(VARNO_REPORT_KEY), std::string::npos);
+}
+
+TEST_F(ReportClientTest, TheWriterEscapesWhatTheFieldsHold) {
+  ReportClient client(kKey);
+  const std::string device = "dev\"ice\\id";
+  const std::string product = "caf\xc3\xa9";
+  const std::string version = "1.0\n\x01";
+  client.Init(CollectorUrl("/report"), device, product, version, "home");
+  EXPECT_TRUE(client.Send("install", "start"));
+  const CollectedRequest request = ReceivedReport(kKey);
+  EXPECT_TRUE(request.body_is_json) << request.body;
+  EXPECT_NE(request.body.find("\"device_id\" : \"dev\\\"ice\\\\id\""), std::string::npos) << request.body;
+  EXPECT_NE(request.body.find("\"product\" : \"caf\\u00e9\""), std::string::npos) << request.body;
+  EXPECT_NE(request.body.find("\"version\" : \"1.0\\n\\u0001\""), std::string::npos) << request.body;
+  Json::Value value = Parse(request.body);
+  EXPECT_EQ(value["device_id"].asString(), device);
+  EXPECT_EQ(value["product"].asString(), product);
+  EXPECT_EQ(value["version"].asString(), version);
+}
+
+TEST_F(ReportClientTest, SendNeverWaitsPastItsLimit) {
+  ReportClient client(kKey);
+  client.SetWaitLimit(base::Duration::FromMilliseconds(300));
+  client.Init(CollectorUrl("/hang/2500/report"), kDeviceId, "varwin", "1.0.0.0", "home");
+  const DWORD start = ::GetTickCount();
+  EXPECT_FALSE(client.Send("install", "start"));
+  EXPECT_LT(::GetTickCount() - start, 2000u);
+  // The request went out all the same and finishes on its own thread.
+  ReceivedReport(kKey);
+
+  // A server that is not there ends the call, with nothing to wait for.
+  client.SetWaitLimit(ReportClient::kDefaultWaitLimit);
+  client.Init(telemetry_testing::ClosedPortUrl("/report"), kDeviceId, "varwin", "1.0.0.0", "home");
+  EXPECT_FALSE(client.Send("install", "end"));
+}
+
+TEST(ReportClientTextTest, TimestampIsTheLowWordAsSignedDecimal) {
+  EXPECT_EQ(ReportClient::TimestampText(1700000000), "1700000000");
+  EXPECT_EQ(ReportClient::TimestampText(0x80000000LL), "-2147483648");
+  EXPECT_EQ(ReportClient::TimestampText(0x100000005LL), "5");
+}
+
+}  // namespace
