@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "ui/core/global_resources.h"
 #include "ui/core/resource_archive.h"
 #include "ui/core/resource_archive_win.h"
 
@@ -14,10 +15,15 @@ void MountResources() {
   ui::MountArchive(MAKEINTRESOURCEW(133), L"ZIP", "");
 }
 
-void StartUiFramework() {}
+void StartUiFramework() {
+  // Loads the global skin and the English texts; the wizard picks the
+  // user's language later.
+  ui::GlobalResources::Startup(L"resources\\", nullptr, true, L"themes\\default", L"lang\\English");
+}
 
 void OpenWizardWindow() {}
 
-void ShutdownUiFramework() { ui::UnmountArchive(); }
+// Also closes the archive.
+void ShutdownUiFramework() { ui::GlobalResources::Shutdown(); }
 
 }  // namespace startup
