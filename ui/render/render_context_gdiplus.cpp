@@ -1,0 +1,514 @@
+// RenderContext_GdiPlus: the off-screen surface of a window.
+#include <windows.h>
+
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "installer/utils/log.h"
+#include "ui/core/global_resources.h"
+#include "ui/render/render_gdiplus.h"
+#include "ui/render/string_format_gdiplus.h"
+#include "ui/utils/dpi_scaler.h"
+
+namespace ui {
+namespace {
+
+// A GDI+ surface on the memory DC for one call; anti-aliased when asked.
+class ScopedGraphics {
+ public:
+  ScopedGraphics(HDC dc, bool anti_alias) : graphics_(dc) {
+    if (anti_alias) graphics_.SetSmoothingMode(Gdiplus::SmoothingModeAntiAlias);
+  }
+  Gdiplus::Graphics* operator->() { return &graphics_; }
+  Gdiplus::Graphics* get() { return &graphics_; }
+  // False when GDI+ is not running or the DC is unusable.
+  bool ok() { return graphics_.GetLastStatus() == Gdiplus::Ok; }
+
+ private:
+  Gdiplus::Graphics graphics_;
+};
+
+int Width(const RECT& r) { return r.right - r.left; }
+int Height(const RECT& r) { return r.bottom - r.top; }
+
+bool Meets(const RECT& a, const RECT& b) {
+  RECT ignored;
+  return ::IntersectRect(&ignored, &a, &b) != FALSE;
+}
+
+RECT MakeRect(LONG left, LONG top, LONG right, LONG bottom) { return RECT{left, top, right, bottom}; }
+
+Gdiplus::Color ToColor(DWORD argb) { return Gdiplus::Color(static_cast<Gdiplus::ARGB>(argb)); }
+
+// Colour alpha times |alpha| / 255, truncated.
+DWORD ApplyAlpha(DWORD argb, BYTE alpha) {
+  if (alpha == 255) return argb;
+  const DWORD a = ((argb >> 24) * alpha) / 255;
+  return (a << 24) | (argb & 0x00FFFFFF);
+}
+
+const wchar_t kSimSunFace[] = L"\x65B0\x5B8B\x4F53";   // "新宋体"
+const wchar_t kMeasureSample[] = L"\x6D4B\x8BD5";      // "测试"
+
+// The GDI+ font for |font_id|: its logical font, else the DC's font; the
+// DC's font is often a raster stock font that GDI+ refuses, so the GUI
+// font is the last resort.
+std::unique_ptr<Gdiplus::Font> MakeFont(HDC dc, const std::wstring& font_id) {
+  HFONT hfont = GlobalResources::GetFont(font_id);
+  std::unique_ptr<Gdiplus::Font> font;
+  if (hfont) {
+    font = std::make_unique<Gdiplus::Font>(dc, hfont);
+    if (font->IsAvailable()) return font;
+  }
+  font = std::make_unique<Gdiplus::Font>(dc);
+  if (font->IsAvailable()) return font;
+  font = std::make_unique<Gdiplus::Font>(dc, static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)));
+  if (font->IsAvailable()) return font;
+  QLOG_ERR(L"no usable font for id:{0}") << font_id;
+  return nullptr;
+}
+
+// Whether the font record of |font_id| names |face| (as written in the skin).
+bool IsFace(const std::wstring& font_id, const wchar_t* face) {
+  const FontInfo* info = GlobalResources::GetFontInfo(font_id);
+  return info && info->face_name == face;
+}
+
+}  // namespace
+
+namespace internal {
+
+void ApplyTextStyle(Gdiplus::StringFormat* format, UINT style, bool line_limit) {
+  if (style & DT_END_ELLIPSIS) format->SetTrimming(Gdiplus::StringTrimmingEllipsisCharacter);
+  INT flags = format->GetFormatFlags();
+  if (style & DT_SINGLELINE) flags |= Gdiplus::StringFormatFlagsNoWrap;
+  if (line_limit) flags |= Gdiplus::StringFormatFlagsLineLimit;
+  if (style & DT_NOCLIP) flags |= Gdiplus::StringFormatFlagsNoClip;
+  if (GlobalResources::IsRightToLeft()) flags |= Gdiplus::StringFormatFlagsDirectionRightToLeft;
+  format->SetFormatFlags(flags);
+  if (style & DT_CENTER) {
+    format->SetAlignment(Gdiplus::StringAlignmentCenter);
+  } else if (style & DT_RIGHT) {
+    format->SetAlignment(Gdiplus::StringAlignmentFar);
+  } else {
+    format->SetAlignment(Gdiplus::StringAlignmentNear);
+  }
+  if (style & DT_VCENTER) {
+    format->SetLineAlignment(Gdiplus::StringAlignmentCenter);
+  } else if (style & DT_BOTTOM) {
+    format->SetLineAlignment(Gdiplus::StringAlignmentFar);
+  } else {
+    format->SetLineAlignment(Gdiplus::StringAlignmentNear);
+  }
+}
+
+}  // namespace internal
+
+RenderContext_GdiPlus::RenderContext_GdiPlus() {
+  ScopedScreenDc screen;
+  dc_.Reset(::CreateCompatibleDC(screen.Get()));
+  if (!dc_.Valid()) QLOG_ERR(L"CreateCompatibleDC failed, error:{0}") << ::GetLastError();
+}
+
+RenderContext_GdiPlus::~RenderContext_GdiPlus() {
+  // A bitmap still selected into a DC cannot be deleted.
+  if (old_bitmap_ && dc_.Valid()) ::SelectObject(dc_.Get(), old_bitmap_);
+  old_bitmap_ = nullptr;
+  bitmap_.Reset();
+}
+
+HDC RenderContext_GdiPlus::GetDC() { return dc_.Get(); }
+
+bool RenderContext_GdiPlus::Resize(int width, int height, bool top_down) {
+  if (bitmap_.GetBitmap() && bitmap_.GetWidth() == width && bitmap_.GetHeight() == height)
+    return false;
+  if (!dc_.Valid()) return false;
+  if (old_bitmap_) {
+    ::SelectObject(dc_.Get(), old_bitmap_);
+    old_bitmap_ = nullptr;
+  }
+  if (!bitmap_.Init(dc_.Get(), width, height, top_down)) return false;
+  old_bitmap_ = static_cast<HBITMAP>(::SelectObject(dc_.Get(), bitmap_.GetBitmap()));
+  return true;
+}
+
+void RenderContext_GdiPlus::Clear() { bitmap_.Clear(); }
+
+std::unique_ptr<IRenderContext> RenderContext_GdiPlus::Clone() {
+  auto copy = std::make_unique<RenderContext_GdiPlus>();
+  if (!bitmap_.GetBits()) return copy;
+  if (!copy->Resize(bitmap_.GetWidth(), bitmap_.GetHeight(), bitmap_.IsTopDown())) {
+    QLOG_ERR(L"render context clone failed:{0}x{1}") << bitmap_.GetWidth() << bitmap_.GetHeight();
+    return copy;
+  }
+  ::GdiFlush();
+  std::memcpy(copy->bitmap_.GetBits(), bitmap_.GetBits(),
+              static_cast<size_t>(bitmap_.GetWidth()) * bitmap_.GetHeight() * 4);
+  return copy;
+}
+
+HBITMAP RenderContext_GdiPlus::TakeBitmap() {
+  if (old_bitmap_) {
+    ::SelectObject(dc_.Get(), old_bitmap_);
+    old_bitmap_ = nullptr;
+  }
+  return bitmap_.DetachBitmap();
+}
+
+BYTE* RenderContext_GdiPlus::GetBits() {
+  // GDI batches calls; the bytes are current only after a flush.
+  ::GdiFlush();
+  return bitmap_.GetBits();
+}
+
+int RenderContext_GdiPlus::GetWidth() const { return bitmap_.GetWidth(); }
+
+int RenderContext_GdiPlus::GetHeight() const { return bitmap_.GetHeight(); }
+
+void RenderContext_GdiPlus::ZeroAlpha(const RECT& rect, BYTE value) {
+  bitmap_.ZeroAlpha(rect, value);
+}
+
+void RenderContext_GdiPlus::RepairAlpha(const RECT& rect, const RECT& insets, BYTE key_alpha) {
+  bitmap_.RepairAlpha(rect, insets, key_alpha);
+}
+
+bool RenderContext_GdiPlus::IsTransparentTarget() const { return render_transparent_; }
+
+bool RenderContext_GdiPlus::SetTransparentTarget(bool transparent) {
+  const bool old = render_transparent_;
+  render_transparent_ = transparent;
+  return old;
+}
+
+int RenderContext_GdiPlus::SaveDC() {
+  saved_dc_ = ::SaveDC(dc_.Get());
+  return saved_dc_;
+}
+
+void RenderContext_GdiPlus::RestoreDC() {
+  if (saved_dc_ <= 0) return;
+  ::RestoreDC(dc_.Get(), saved_dc_);
+  clip_.ForgetFromLevel(saved_dc_);  // their saved states are gone now
+  saved_dc_ = 0;
+}
+
+POINT RenderContext_GdiPlus::OffsetWindowOrg(POINT delta) {
+  POINT old{};
+  ::OffsetWindowOrgEx(dc_.Get(), delta.x, delta.y, &old);
+  return old;
+}
+
+POINT RenderContext_GdiPlus::SetWindowOrg(POINT origin) {
+  POINT old{};
+  ::SetWindowOrgEx(dc_.Get(), origin.x, origin.y, &old);
+  return old;
+}
+
+POINT RenderContext_GdiPlus::GetWindowOrg() const {
+  POINT origin{};
+  ::GetWindowOrgEx(dc_.Get(), &origin);
+  return origin;
+}
+
+void RenderContext_GdiPlus::SetClip(const RECT& rect) { clip_.CreateClip(dc_.Get(), rect); }
+
+void RenderContext_GdiPlus::SetRoundedClip(const RECT& rect, int width, int height) {
+  clip_.CreateRoundClip(dc_.Get(), rect, width, height);
+}
+
+void RenderContext_GdiPlus::ClearClip() { clip_.ClearClip(dc_.Get()); }
+
+bool RenderContext_GdiPlus::BitBlt(int x, int y, int cx, int cy, HDC src_dc, int src_x, int src_y,
+                                   DWORD rop) {
+  return ::BitBlt(dc_.Get(), x, y, cx, cy, src_dc, src_x, src_y, rop) != FALSE;
+}
+
+bool RenderContext_GdiPlus::AlphaBlend(int x, int y, int cx, int cy, HDC src_dc, int src_x,
+                                       int src_y, int src_cx, int src_cy, BYTE alpha) {
+  BLENDFUNCTION blend = {AC_SRC_OVER, 0, alpha, AC_SRC_ALPHA};
+  return ::AlphaBlend(dc_.Get(), x, y, cx, cy, src_dc, src_x, src_y, src_cx, src_cy, blend) !=
+         FALSE;
+}
+
+void RenderContext_GdiPlus::DrawPiece(HDC src_dc, const RECT& dest, const RECT& source,
+                                      bool blend, BYTE alpha) {
+  // Mirrored or empty pieces would come from corners larger than the image.
+  if (Width(dest) <= 0 || Height(dest) <= 0 || Width(source) <= 0 || Height(source) <= 0) return;
+  if (blend || (Width(dest) == Width(source) && Height(dest) == Height(source))) {
+    AlphaBlend(dest.left, dest.top, Width(dest), Height(dest), src_dc, source.left, source.top,
+               Width(source), Height(source), alpha);
+    return;
+  }
+  const int old_mode = ::SetStretchBltMode(dc_.Get(), HALFTONE);
+  POINT old_origin{};
+  ::SetBrushOrgEx(dc_.Get(), 0, 0, &old_origin);  // required after choosing HALFTONE
+  ::StretchBlt(dc_.Get(), dest.left, dest.top, Width(dest), Height(dest), src_dc, source.left,
+               source.top, Width(source), Height(source), SRCCOPY);
+  ::SetBrushOrgEx(dc_.Get(), old_origin.x, old_origin.y, nullptr);
+  if (old_mode) ::SetStretchBltMode(dc_.Get(), old_mode);
+}
+
+void RenderContext_GdiPlus::TilePiece(HDC src_dc, const RECT& paint_rect, const RECT& dest,
+                                      const RECT& source, bool tile_x, bool tile_y,
+                                      bool blend_always, BYTE alpha) {
+  const int step_x = tile_x ? Width(source) : Width(dest);
+  const int step_y = tile_y ? Height(source) : Height(dest);
+  if (step_x <= 0 || step_y <= 0) return;  // an empty source would never advance
+  for (LONG top = dest.top; top < dest.bottom; top += step_y) {
+    const LONG bottom = std::min<LONG>(top + step_y, dest.bottom);
+    if (bottom <= paint_rect.top) continue;
+    if (top >= paint_rect.bottom) break;
+    // Cut tiles take the matching leading part of the source.
+    const LONG src_bottom = tile_y ? source.top + (bottom - top) : source.bottom;
+    for (LONG left = dest.left; left < dest.right; left += step_x) {
+      const LONG right = std::min<LONG>(left + step_x, dest.right);
+      if (right <= paint_rect.left) continue;
+      if (left >= paint_rect.right) break;
+      const LONG src_right = tile_x ? source.left + (right - left) : source.right;
+      DrawPiece(src_dc, MakeRect(left, top, right, bottom),
+                MakeRect(source.left, source.top, src_right, src_bottom), blend_always, alpha);
+    }
+  }
+}
+
+void RenderContext_GdiPlus::DrawImage(const RECT& paint_rect, HBITMAP bitmap, bool has_alpha,
+                                      const RECT& dest, const RECT& source, const RECT& corners,
+                                      BYTE alpha, bool tile_x, bool tile_y) {
+  if (!bitmap || !dc_.Valid() || !Meets(dest, paint_rect)) return;
+  ScopedMemoryDc src_dc(::CreateCompatibleDC(dc_.Get()));
+  if (!src_dc.Valid()) {
+    QLOG_ERR(L"DrawImage: CreateCompatibleDC failed, error:{0}") << ::GetLastError();
+    return;
+  }
+  ScopedSelectObject select(src_dc.Get(), bitmap);
+  if (!select.ok()) {
+    // A bitmap can be selected into one DC only; drawing it is refused.
+    QLOG_ERR(L"DrawImage: bitmap cannot be selected");
+    return;
+  }
+  const bool blend = has_alpha || render_transparent_ || alpha < 255;
+
+  const DpiScaler& dpi = DpiScaler::GetInstance();
+  const RECT scaled = MakeRect(dpi.ScaleLength(corners.left), dpi.ScaleLength(corners.top),
+                               dpi.ScaleLength(corners.right), dpi.ScaleLength(corners.bottom));
+  const RECT in_dst = MakeRect(dest.left + scaled.left, dest.top + scaled.top,
+                               dest.right - scaled.right, dest.bottom - scaled.bottom);
+  const RECT in_src = MakeRect(source.left + corners.left, source.top + corners.top,
+                               source.right - corners.right, source.bottom - corners.bottom);
+
+  if (Meets(in_dst, paint_rect)) {
+    if (tile_x || tile_y) {
+      TilePiece(src_dc.Get(), paint_rect, in_dst, in_src, tile_x, tile_y, blend, alpha);
+    } else {
+      DrawPiece(src_dc.Get(), in_dst, in_src, blend, alpha);
+    }
+  }
+
+  struct Piece {
+    bool wanted;
+    RECT dst;
+    RECT src;
+  };
+  const Piece pieces[] = {
+      // top-left, top, top-right
+      {corners.left > 0 && corners.top > 0,
+       MakeRect(dest.left, dest.top, in_dst.left, in_dst.top),
+       MakeRect(source.left, source.top, in_src.left, in_src.top)},
+      {corners.top > 0, MakeRect(in_dst.left, dest.top, in_dst.right, in_dst.top),
+       MakeRect(in_src.left, source.top, in_src.right, in_src.top)},
+      {corners.right > 0 && corners.top > 0,
+       MakeRect(in_dst.right, dest.top, dest.right, in_dst.top),
+       MakeRect(in_src.right, source.top, source.right, in_src.top)},
+      // left, right
+      {corners.left > 0, MakeRect(dest.left, in_dst.top, in_dst.left, in_dst.bottom),
+       MakeRect(source.left, in_src.top, in_src.left, in_src.bottom)},
+      {corners.right > 0, MakeRect(in_dst.right, in_dst.top, dest.right, in_dst.bottom),
+       MakeRect(in_src.right, in_src.top, source.right, in_src.bottom)},
+      // bottom-left, bottom, bottom-right
+      {corners.left > 0 && corners.bottom > 0,
+       MakeRect(dest.left, in_dst.bottom, in_dst.left, dest.bottom),
+       MakeRect(source.left, in_src.bottom, in_src.left, source.bottom)},
+      {corners.bottom > 0, MakeRect(in_dst.left, in_dst.bottom, in_dst.right, dest.bottom),
+       MakeRect(in_src.left, in_src.bottom, in_src.right, source.bottom)},
+      {corners.right > 0 && corners.bottom > 0,
+       MakeRect(in_dst.right, in_dst.bottom, dest.right, dest.bottom),
+       MakeRect(in_src.right, in_src.bottom, source.right, source.bottom)},
+  };
+  for (const Piece& piece : pieces) {
+    if (piece.wanted && Meets(piece.dst, paint_rect))
+      DrawPiece(src_dc.Get(), piece.dst, piece.src, blend, alpha);
+  }
+}
+
+void RenderContext_GdiPlus::FillColor(const RECT& rect, const std::wstring& color_name,
+                                      BYTE alpha) {
+  if (color_name.empty()) return;
+  FillColor(rect, GlobalResources::GetTextColor(color_name), alpha);
+}
+
+void RenderContext_GdiPlus::FillColor(const RECT& rect, DWORD argb, BYTE alpha) {
+  ScopedGraphics graphics(dc_.Get(), false);
+  if (!graphics.ok()) return;
+  Gdiplus::SolidBrush brush(ToColor(ApplyAlpha(argb, alpha)));
+  graphics->FillRectangle(&brush, static_cast<INT>(rect.left), static_cast<INT>(rect.top),
+                          Width(rect), Height(rect));
+}
+
+void RenderContext_GdiPlus::DrawLine(const IPen* pen, int x1, int y1, int x2, int y2) {
+  const auto* p = dynamic_cast<const Pen_GdiPlus*>(pen);
+  if (!p) return;
+  ScopedGraphics graphics(dc_.Get(), true);
+  if (!graphics.ok()) return;
+  graphics->DrawLine(p->GetPen(), x1, y1, x2, y2);
+}
+
+void RenderContext_GdiPlus::DrawLine(const RECT& rect, int width, DWORD argb) {
+  ScopedGraphics graphics(dc_.Get(), false);
+  if (!graphics.ok()) return;
+  Gdiplus::Pen pen(ToColor(argb), static_cast<Gdiplus::REAL>(width));
+  graphics->DrawLine(&pen, static_cast<INT>(rect.left), static_cast<INT>(rect.top),
+                     static_cast<INT>(rect.right), static_cast<INT>(rect.bottom));
+}
+
+void RenderContext_GdiPlus::DrawBezier(const IPen* pen, POINT p1, POINT p2, POINT p3, POINT p4) {
+  const auto* p = dynamic_cast<const Pen_GdiPlus*>(pen);
+  if (!p) return;
+  ScopedGraphics graphics(dc_.Get(), true);
+  if (!graphics.ok()) return;
+  graphics->DrawBezier(p->GetPen(), Gdiplus::Point(p1.x, p1.y), Gdiplus::Point(p2.x, p2.y),
+                       Gdiplus::Point(p3.x, p3.y), Gdiplus::Point(p4.x, p4.y));
+}
+
+void RenderContext_GdiPlus::DrawRect(const RECT& rect, int width, DWORD argb) {
+  ScopedGraphics graphics(dc_.Get(), false);
+  if (!graphics.ok()) return;
+  Gdiplus::Pen pen(ToColor(argb), static_cast<Gdiplus::REAL>(width));
+  graphics->DrawRectangle(&pen, static_cast<INT>(rect.left), static_cast<INT>(rect.top),
+                          Width(rect), Height(rect));
+}
+
+void RenderContext_GdiPlus::DrawRoundRect(const RECT& rect, SIZE corner, int width, DWORD argb) {
+  const INT l = rect.left, t = rect.top, r = rect.right, b = rect.bottom;
+  const INT cw = corner.cx, ch = corner.cy;
+  Gdiplus::GraphicsPath path;
+  path.AddArc(l, t, cw, ch, 180, 90);
+  path.AddLine(l + cw / 2, t, r - cw / 2, t);
+  path.AddArc(r - cw, t, cw, ch, 270, 90);
+  path.AddLine(r, t + ch / 2, r, b - ch / 2);
+  path.AddArc(r - cw, b - ch, cw, ch, 0, 90);
+  path.AddLine(r - cw / 2, b, l + cw / 2, b);
+  path.AddArc(l, b - ch, cw, ch, 90, 90);
+  path.AddLine(l, b - ch / 2, l, t + ch / 2);
+  path.CloseFigure();
+  ScopedGraphics graphics(dc_.Get(), true);
+  if (!graphics.ok()) return;
+  Gdiplus::Pen pen(ToColor(argb), static_cast<Gdiplus::REAL>(width));
+  graphics->DrawPath(&pen, &path);
+}
+
+void RenderContext_GdiPlus::DrawText(const RECT& rect, const std::wstring& text, DWORD argb,
+                                     const std::wstring& font_id, UINT style, BYTE alpha,
+                                     bool line_limit) {
+  if (text.empty()) return;
+  ScopedGraphics graphics(dc_.Get(), true);
+  if (!graphics.ok()) return;
+  std::unique_ptr<Gdiplus::Font> font = MakeFont(dc_.Get(), font_id);
+  if (!font) return;
+  DWORD a = ((argb >> 24) * alpha) / 255;
+  // With an opaque brush GDI+ may render ClearType text, whose sub-pixel
+  // colours carry no usable alpha for a layered window; a brush just below
+  // opaque makes it fall back to grey-scale anti-aliasing.
+  if (a == 255) a = 254;
+  Gdiplus::SolidBrush brush(ToColor((a << 24) | (argb & 0x00FFFFFF)));
+
+  Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
+  internal::ApplyTextStyle(&format, style, line_limit);
+
+  Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
+                     static_cast<Gdiplus::REAL>(Width(rect)),
+                     static_cast<Gdiplus::REAL>(Height(rect)));
+  if ((style & DT_VCENTER) && IsFace(font_id, kSimSunFace) &&
+      Height(rect) >= font->GetHeight(graphics.get()) + 2) {
+    box.Y += 1;  // this face sits a pixel high when centred
+  }
+  graphics->DrawString(text.c_str(), static_cast<INT>(text.size()), font.get(), box, &format,
+                       &brush);
+}
+
+void RenderContext_GdiPlus::DrawEllipse(const RECT& rect, int width, DWORD argb) {
+  ScopedGraphics graphics(dc_.Get(), true);
+  if (!graphics.ok()) return;
+  Gdiplus::Pen pen(ToColor(argb), static_cast<Gdiplus::REAL>(width));
+  graphics->DrawEllipse(&pen, static_cast<INT>(rect.left), static_cast<INT>(rect.top),
+                        Width(rect), Height(rect));
+}
+
+void RenderContext_GdiPlus::FillEllipse(const RECT& rect, DWORD argb) {
+  ScopedGraphics graphics(dc_.Get(), true);
+  if (!graphics.ok()) return;
+  Gdiplus::SolidBrush brush(ToColor(argb));
+  graphics->FillEllipse(&brush, static_cast<INT>(rect.left), static_cast<INT>(rect.top),
+                        Width(rect), Height(rect));
+}
+
+RECT RenderContext_GdiPlus::MeasureText(const std::wstring& text, const std::wstring& font_id,
+                                        UINT style, int width) {
+  RECT result{};
+  ScopedGraphics graphics(dc_.Get(), true);
+  if (!graphics.ok()) return result;
+  std::unique_ptr<Gdiplus::Font> font = MakeFont(dc_.Get(), font_id);
+  if (!font) return result;
+  Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
+  internal::ApplyTextStyle(&format, style, false);
+
+  Gdiplus::RectF bounds;
+  Gdiplus::Status status;
+  if (width == -1) {
+    status = graphics->MeasureString(text.c_str(), static_cast<INT>(text.size()), font.get(),
+                                     Gdiplus::PointF(0, 0), &format, &bounds);
+  } else {
+    Gdiplus::REAL height = 0;  // 0: unbounded
+    if (style & DT_SINGLELINE) {
+      Gdiplus::RectF sample;
+      graphics->MeasureString(kMeasureSample, 2, font.get(), Gdiplus::PointF(0, 0), &format,
+                              &sample);
+      height = sample.Height;
+    }
+    Gdiplus::RectF layout(0, 0, static_cast<Gdiplus::REAL>(width), height);
+    status = graphics->MeasureString(text.c_str(), static_cast<INT>(text.size()), font.get(),
+                                     layout, &format, &bounds);
+  }
+  if (status != Gdiplus::Ok) {
+    QLOG_ERR(L"MeasureString failed, status:{0}") << static_cast<int>(status);
+    return result;
+  }
+  result.left = static_cast<LONG>(bounds.X);
+  result.top = static_cast<LONG>(bounds.Y);
+  result.right = static_cast<LONG>(bounds.X + bounds.Width + 1);
+  result.bottom = static_cast<LONG>(bounds.Y + bounds.Height + 1);
+  return result;
+}
+
+void RenderContext_GdiPlus::DrawPath(const IPath* path, const IPen* pen) {
+  const auto* p = dynamic_cast<const Path_Gdiplus*>(path);
+  const auto* q = dynamic_cast<const Pen_GdiPlus*>(pen);
+  if (!p || !q) return;
+  ScopedGraphics graphics(dc_.Get(), true);
+  if (!graphics.ok()) return;
+  graphics->DrawPath(q->GetPen(), p->GetPath());
+}
+
+void RenderContext_GdiPlus::FillPath(const IPath* path, const IBrush* brush) {
+  const auto* p = dynamic_cast<const Path_Gdiplus*>(path);
+  const auto* b = dynamic_cast<const Brush_Gdiplus*>(brush);
+  if (!p || !b) return;
+  ScopedGraphics graphics(dc_.Get(), true);
+  if (!graphics.ok()) return;
+  graphics->FillPath(b->GetBrush(), p->GetPath());
+}
+
+}  // namespace ui
