@@ -171,7 +171,7 @@ std::string ReportUnderLocale(const std::wstring& loader, const std::wstring& lc
   }
   // The handle of a unix program is signalled when it has started the child,
   // not when the child ends: wait for the report itself.
-  for (DWORD t0 = ::GetTickCount(); !PathExists(report, false) && ::GetTickCount() - t0 < 30000;) ::Sleep(50);
+  for (DWORD t0 = ::GetTickCount(); !PathExists(report, false) && ::GetTickCount() - t0 < 15000;) ::Sleep(50);
   ::CloseHandle(started.hProcess);
   ::CloseHandle(started.hThread);
   std::string line;
@@ -208,7 +208,12 @@ TEST(SystemInfoTest, InterfaceLanguageFollowsLocale) {
   };
   for (const Case& c : cases) {
     // An English answer for another locale means LC_ALL did not reach the child.
-    EXPECT_EQ(c.report, ReportUnderLocale(loader, c.lc_all)) << base::WideToUtf8(c.lc_all);
+    // Wine's start-up of the child through the unix loader was seen to fail
+    // now and then ("Application could not be started"); that is not the
+    // answer under test, so a child that never reports gets one more try.
+    std::string report = ReportUnderLocale(loader, c.lc_all);
+    if (report.empty()) report = ReportUnderLocale(loader, c.lc_all);
+    EXPECT_EQ(c.report, report) << base::WideToUtf8(c.lc_all);
   }
   if (had_lc_all) {
     ::SetEnvironmentVariableW(L"LC_ALL", saved);
