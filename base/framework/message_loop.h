@@ -108,6 +108,7 @@ class MessageLoop : public MessagePump::Delegate {
 
   void PostTask(Closure task, Duration delay, bool may_nest);
   static constexpr size_t kKeptQueueCapacity = 4096;
+  static constexpr size_t kCacheLine = 64;
 
   bool ReadyQueueEmpty() const;
   QueuedTask TakeReadyTask();
@@ -123,13 +124,16 @@ class MessageLoop : public MessagePump::Delegate {
 
   // Vectors, not deques: the two swap places on every refill and keep their
   // capacity, so a steady stream of posts allocates nothing per task.
-  Lock inbox_lock_;           // Protects |inbox_|.
+  // Posters write the inbox, the loop thread spins on the flag and writes its
+  // own queues: each group has a cache line of its own, or every post and
+  // every task would pull the other thread's line away.
+  alignas(kCacheLine) Lock inbox_lock_;  // Protects |inbox_|.
   std::vector<QueuedTask> inbox_;
   // Whether |inbox_| holds tasks: written under the lock, read without it, so
   // that a loop looking for work does not fight posters for the lock.
-  std::atomic<bool> inbox_filled_{false};
+  alignas(kCacheLine) std::atomic<bool> inbox_filled_{false};
 
-  std::vector<QueuedTask> ready_queue_;  // runs from |ready_next_| on
+  alignas(kCacheLine) std::vector<QueuedTask> ready_queue_;  // runs from |ready_next_| on
   size_t ready_next_ = 0;
   std::deque<QueuedTask> held_queue_;
   std::priority_queue<QueuedTask, std::vector<QueuedTask>, LaterFirst> timed_queue_;
