@@ -39,18 +39,9 @@ trap 'exit 130' INT TERM
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
 export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
 
-free_port() {
-  python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
-}
-wait_port() {
-  local i
-  for i in $(seq 100); do
-    python3 -c 'import socket,sys; socket.create_connection(("127.0.0.1",int(sys.argv[1])),0.2).close()' "$1" \
-      2>/dev/null && return 0
-    sleep 0.1
-  done
-  return 1
-}
+. "$root/installer/HttpClient/testing/http_servers.sh"
+free_port() { _http_free_port; }
+wait_port() { _http_wait_port "$1"; }
 now() { date +%s.%N; }
 calc() { awk "BEGIN { printf \"%.3f\", $1 }"; }
 median() { tr ' ' '\n' | grep -v '^$' | sort -g | awk '{a[NR]=$1} END {print (NR%2) ? a[(NR+1)/2] : (a[NR/2]+a[NR/2+1])/2}'; }
@@ -67,23 +58,7 @@ EOF
 
 slow_port=$(free_port)
 fast_port=$(free_port)
-cat > "$work/nginx.conf" <<EOF
-master_process off;
-daemon off;
-pid $work/nginx.pid;
-error_log $work/nginx-error.log warn;
-events { worker_connections 256; }
-http {
-  access_log off;
-  client_body_temp_path $work/tmp/body;
-  proxy_temp_path $work/tmp/proxy;
-  fastcgi_temp_path $work/tmp/fastcgi;
-  uwsgi_temp_path $work/tmp/uwsgi;
-  scgi_temp_path $work/tmp/scgi;
-  default_type application/octet-stream;
-  sendfile on;
-  tcp_nopush on;
-  keepalive_timeout 10;
+http_nginx_conf "$work" off "
   server {
     listen 127.0.0.1:$slow_port;
     root $work/www;
@@ -92,9 +67,7 @@ http {
   server {
     listen 127.0.0.1:$fast_port;
     root $work/www;
-  }
-}
-EOF
+  }"
 nginx -e "$work/nginx-error.log" -p "$work" -c "$work/nginx.conf" &
 nginx_pid=$!
 wait_port "$slow_port" && wait_port "$fast_port" || { echo "nginx did not start" >&2; exit 1; }

@@ -37,6 +37,32 @@ _http_wait_port() {  # port: waits up to 10 s for a listener
   return 1
 }
 
+# Writes WORK/nginx.conf: one process in the foreground, as the invoking user
+# (nothing to clean up but the process the caller starts), temp files under
+# WORK/tmp, and the given server blocks. ACCESS_LOG may be "off".
+http_nginx_conf() {  # work access_log servers
+  local work=$1 access_log=$2 servers=$3
+  cat > "$work/nginx.conf" <<EOF
+master_process off;
+daemon off;
+pid $work/nginx.pid;
+error_log $work/nginx-error.log warn;
+events { worker_connections 512; }
+http {
+  access_log $access_log;
+  client_body_temp_path $work/tmp/body;
+  proxy_temp_path $work/tmp/proxy;
+  fastcgi_temp_path $work/tmp/fastcgi;
+  uwsgi_temp_path $work/tmp/uwsgi;
+  scgi_temp_path $work/tmp/scgi;
+  default_type application/octet-stream;
+  sendfile on;
+  tcp_nopush on;
+  keepalive_timeout 10;$servers
+}
+EOF
+}
+
 _http_write_nginx_conf() {
   local work=$1
   local tls_server=""
@@ -54,31 +80,11 @@ _http_write_nginx_conf() {
     root $work/www;
   }"
   done
-  cat > "$work/nginx.conf" <<EOF
-# One process, in the foreground, as the invoking user: nothing to clean up
-# but the process the script started.
-master_process off;
-daemon off;
-pid $work/nginx.pid;
-error_log $work/nginx-error.log warn;
-events { worker_connections 512; }
-http {
-  access_log $work/nginx-access.log;
-  client_body_temp_path $work/tmp/body;
-  proxy_temp_path $work/tmp/proxy;
-  fastcgi_temp_path $work/tmp/fastcgi;
-  uwsgi_temp_path $work/tmp/uwsgi;
-  scgi_temp_path $work/tmp/scgi;
-  default_type application/octet-stream;
-  sendfile on;
-  tcp_nopush on;
-  keepalive_timeout 10;
+  http_nginx_conf "$work" "$work/nginx-access.log" "
   server {
     listen 127.0.0.1:$VARNO_HTTP_PORT;
     root $work/www;
-  }$tls_server
-}
-EOF
+  }$tls_server"
 }
 
 http_servers_start() {
