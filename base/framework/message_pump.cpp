@@ -51,7 +51,7 @@ void DefaultMessagePump::Run(Delegate* delegate) {
 
 bool DefaultMessagePump::SpinForWork(Delegate* delegate) {
   for (int round = 0; round < kSpinRounds; ++round) {
-    for (int i = 0; i < 32; ++i) YieldProcessor();
+    for (int i = 0; i < kPausesPerRound; ++i) YieldProcessor();
     if (delegate->RunReadyWork()) return true;
   }
   // The poster may be waiting for this very core: give it the rest of the

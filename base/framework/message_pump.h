@@ -43,7 +43,8 @@ class DefaultMessagePump : public MessagePump {
   void WakeAt(const TickClock& due) override;
 
  private:
-  static constexpr int kSpinRounds = 64;
+  static constexpr int kSpinRounds = 16;
+  static constexpr int kPausesPerRound = 256;
   static constexpr int kYieldRounds = 4;
   bool SpinForWork(Delegate* delegate);
 
