@@ -8,6 +8,7 @@
 #include <functional>
 #include <mutex>
 
+#include "installer/HttpClient/WininetHttp.h"
 #include "installer/utils/log.h"
 
 namespace download_plan {
@@ -34,7 +35,14 @@ std::wstring FileNameFromUrl(const std::wstring& url) {
   const size_t slash = url.rfind(L'/');
   if (slash == std::wstring::npos) return std::wstring();
   const std::wstring rest = url.substr(slash + 1);
-  return rest.substr(0, rest.find_first_of(L"?&"));
+  std::wstring name = rest.substr(0, rest.find_first_of(L"?&"));
+  // The name becomes a path in the download folder: one that could climb out
+  // of it or is no file name at all counts as none.
+  if (name == L"." || name == L".." || name.find_first_of(L"\\/:*\"<>|") != std::wstring::npos) return std::wstring();
+  for (wchar_t c : name) {
+    if (c < 0x20) return std::wstring();
+  }
+  return name;
 }
 
 PartVerdict JudgePartReply(const PartReply& reply) {
@@ -93,10 +101,17 @@ using ClientOwner = std::unique_ptr<IHttpBase, ClientDestroyer>;
 
 std::atomic<CHttpDownloader::ClientFactory> g_client_factory{nullptr};
 
-ClientOwner MakeWininetClient() {
+// A server that stops sending would otherwise hold a part, the attempt and
+// the downloader's destructor for good: WinINet under Wine never gives up.
+std::atomic<DWORD> g_connect_timeout_ms{30000};
+std::atomic<DWORD> g_receive_timeout_ms{30000};
+
+ClientOwner MakePartClient() {
   IHttpBase* client = nullptr;
   CHttpDownloader::ClientFactory factory = g_client_factory.load();
   if (!(factory ? factory : &MakeHttpClient)(&client, HTTP_CLIENT_WININET) || !client) return ClientOwner();
+  if (auto* wininet = dynamic_cast<IWininetHttp*>(client))
+    wininet->SetTimeouts(g_connect_timeout_ms.load(), g_receive_timeout_ms.load());
   return ClientOwner(client);
 }
 
@@ -156,7 +171,7 @@ void RaiseConnectionLimit() {
 // The length the server announces for the whole file: 0 on failure, -1
 // when no client could be made.
 int64_t QueryRemoteLength(const std::wstring& url) {
-  ClientOwner client = MakeWininetClient();
+  ClientOwner client = MakePartClient();
   if (!client) {
     QLOG_ERR(L"download get file length: no http client");
     return -1;
@@ -182,8 +197,10 @@ CHttpDownloader::CHttpDownloader(HWND notify_window, const std::wstring& url, co
       m_downloadDir(download_dir),
       m_fileName(download_plan::FileNameFromUrl(url)) {
   RaiseConnectionLimit();
-  if (!StartThread([this] { PollProgress(); }, &progress_thread_))
-    QLOG_ERR(L"download progress thread not started, error:{0}") << ::GetLastError();
+  if (!StartThread([this] { PollProgress(); }, &progress_thread_)) {
+    const DWORD error = ::GetLastError();
+    QLOG_ERR(L"download progress thread not started, error:{0}") << error;
+  }
   size_query_ = std::make_shared<SizeQuery>();
   size_query_->url = m_url;
   size_query_->owner = this;
@@ -202,7 +219,8 @@ CHttpDownloader::CHttpDownloader(HWND notify_window, const std::wstring& url, co
       },
       &size_thread);
   if (!started) {
-    QLOG_ERR(L"download size thread not started, error:{0}") << ::GetLastError();
+    const DWORD error = ::GetLastError();
+    QLOG_ERR(L"download size thread not started, error:{0}") << error;
     size_answered_.Signal();
   }
 }
@@ -237,7 +255,8 @@ bool CHttpDownloader::Start() {
   last_percent_.store(0);
   run_spoiled_.store(false);
   if (!StartThread([this] { RunDownload(); }, &download_thread_)) {
-    QLOG_ERR(L"download thread not started, error:{0}") << ::GetLastError();
+    const DWORD error = ::GetLastError();
+    QLOG_ERR(L"download thread not started, error:{0}") << error;
     running_.store(false);
     Post(false);
     return false;
@@ -350,7 +369,8 @@ bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<Byt
       DeleteIfPresent(part->path);  // there is no resuming
       Part* raw = part.get();
       if (!StartThread([this, raw] { RunPart(raw); }, &part->thread)) {
-        QLOG_ERR(L"download failed error. last error:{0},thread index:{1}") << ::GetLastError() << raw->index;
+        const DWORD error = ::GetLastError();
+        QLOG_ERR(L"download failed error. last error:{0},thread index:{1}") << error << raw->index;
         raw->state.store(XFER_FAILED);
       } else {
         started.push_back(raw);
@@ -372,9 +392,9 @@ bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<Byt
 }
 
 void CHttpDownloader::RunPart(Part* part) {
-  ClientOwner client = MakeWininetClient();
+  ClientOwner client = MakePartClient();
   if (!client) {
-    QLOG_ERR(L"download failed error: no http client, thread index:{0}") << part->index;
+    QLOG_ERR(L"download part has no http client, thread index:{0}") << part->index;
     part->state.store(XFER_FAILED);
     return;
   }
@@ -450,7 +470,8 @@ void CHttpDownloader::Post(bool success) {
 bool CHttpDownloader::JoinPartFiles(const std::wstring& target, const std::vector<std::wstring>& parts) {
   size_t next = 0;  // the first part file not used yet
   auto fail = [&](const wchar_t* what, const std::wstring& path) {
-    QLOG_ERR(L"download join failed: {0} {1}, error:{2}") << what << path << ::GetLastError();
+    const DWORD error = ::GetLastError();
+    QLOG_ERR(L"download join failed: {0} {1}, error:{2}") << what << path << error;
     DeleteIfPresent(target);
     for (size_t i = next; i < parts.size(); ++i) DeleteIfPresent(parts[i]);
     return false;
@@ -506,6 +527,11 @@ bool CHttpDownloader::JoinPartFiles(const std::wstring& target, const std::vecto
 }
 
 void CHttpDownloader::SetClientFactoryForTesting(ClientFactory factory) { g_client_factory.store(factory); }
+
+void CHttpDownloader::SetTimeoutsForTesting(DWORD connect_ms, DWORD receive_ms) {
+  g_connect_timeout_ms.store(connect_ms);
+  g_receive_timeout_ms.store(receive_ms);
+}
 
 bool CHttpDownloader::WaitForSizeQueryForTesting(DWORD timeout_ms) {
   return size_answered_.TimedWait(base::Duration::FromMilliseconds(timeout_ms));

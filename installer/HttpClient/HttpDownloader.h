@@ -120,6 +120,8 @@ class CHttpDownloader : public IHttpCallback {
   // restores MakeHttpClient), so a test can make client creation fail.
   using ClientFactory = bool (*)(IHttpBase** client, int type);
   static void SetClientFactoryForTesting(ClientFactory factory);
+  // The clients' connect and receive timeouts (30 s each by default).
+  static void SetTimeoutsForTesting(DWORD connect_ms, DWORD receive_ms);
 
   // Waits up to |timeout_ms| for the size query started at construction
   // to store its answer.

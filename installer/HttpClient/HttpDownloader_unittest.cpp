@@ -90,6 +90,11 @@ TEST(DownloadPlanTest, NamesPartFilesAndTakesTheNameFromTheUrl) {
   EXPECT_EQ(FileNameFromUrl(L"https://host:8443/a/b/VARNO_x64.exe"), L"VARNO_x64.exe");
   EXPECT_EQ(FileNameFromUrl(L"http://host/dl/"), L"");
   EXPECT_EQ(FileNameFromUrl(L"no-slash"), L"");
+  // Names that would leave the download folder, or name no file, are none.
+  EXPECT_EQ(FileNameFromUrl(L"http://host/dl/..\\..\\x.exe"), L"");
+  EXPECT_EQ(FileNameFromUrl(L"http://host/dl/.."), L"");
+  EXPECT_EQ(FileNameFromUrl(L"http://host/dl/C:x.exe"), L"");
+  EXPECT_EQ(FileNameFromUrl(L"http://host/dl/a\x01" L"b.exe"), L"");
 }
 
 // Only a reply of exactly the part's bytes completes it; a whole file sent
@@ -385,6 +390,17 @@ TEST_F(DownloaderTest, BrokenRangeFailsTheAttempt) {
     window_.results.clear();
     window_.reports.clear();
   }
+}
+
+// A server that sends its head and then nothing: the receive timeout ends
+// the attempt with a failure instead of leaving the wizard waiting for good.
+TEST_F(DownloaderTest, StalledServerFailsWithinTheTimeout) {
+  CHttpDownloader::SetTimeoutsForTesting(2000, 1000);
+  auto downloader = Make(PeerUrl(L"/ranges/65536?ms=600000"));
+  const DWORD start = ::GetTickCount();
+  ExpectFailed(downloader.get(), 65536);
+  EXPECT_LT(::GetTickCount() - start, 15000u);
+  CHttpDownloader::SetTimeoutsForTesting(30000, 30000);
 }
 
 // A slow server: several reports, rising, at most one per poll, and the

@@ -60,6 +60,7 @@ void CWininetHttp::SendOnce(const HttpUrlParts& target, bool post, const std::ws
   request_.Reset(::HttpOpenRequestW(connection_.Get(), post ? L"POST" : L"GET", target.path.c_str(), L"HTTP/1.1",
                                     nullptr, nullptr, flags, 0));
   if (!request_) throw HIE_OPEN_FAILED;
+  ApplyTimeouts(request_.Get());
   std::string block = header_.HeaderBlock();
   ::HttpAddRequestHeadersA(request_.Get(), block.c_str(), static_cast<DWORD>(block.size()), kAddAndReplace);
 
@@ -91,6 +92,7 @@ void CWininetHttp::OpenRequest(HttpUrlParts target, bool post, const std::wstrin
   CloseHandles();
   session_.Reset(::InternetOpenW(L"Http-connect", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
   if (!session_) throw HIE_OPEN_FAILED;
+  ApplyTimeouts(session_.Get());
   for (int redirects = 0;; ++redirects) {
     SendOnce(target, post, extra_headers, post_data);
     const int status = http_code_;
@@ -269,3 +271,22 @@ std::string CWininetHttp::Request(const char* url, int type, const char* post_da
 }
 
 IHttpBase* MakeWininetClient() { return new CWininetHttp(); }
+
+void CWininetHttp::SetTimeouts(DWORD connect_ms, DWORD receive_ms) {
+  connect_timeout_ms_ = connect_ms;
+  receive_timeout_ms_ = receive_ms;
+}
+
+// Set on the session and again on each request, since not every WinINet
+// passes a session's timeouts on to its requests.
+void CWininetHttp::ApplyTimeouts(HINTERNET handle) {
+  if (connect_timeout_ms_) {
+    DWORD value = connect_timeout_ms_;
+    ::InternetSetOptionW(handle, INTERNET_OPTION_CONNECT_TIMEOUT, &value, sizeof(value));
+  }
+  if (receive_timeout_ms_) {
+    DWORD value = receive_timeout_ms_;
+    ::InternetSetOptionW(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, &value, sizeof(value));
+    ::InternetSetOptionW(handle, INTERNET_OPTION_SEND_TIMEOUT, &value, sizeof(value));
+  }
+}

@@ -21,6 +21,9 @@ class IWininetHttp : public IHttpBase {
   // the response body; what was read so far (empty) on failure.
   virtual std::string Request(const wchar_t* url, int type, const char* post_data, const wchar_t* headers) = 0;
   virtual std::string Request(const char* url, int type, const char* post_data, const char* headers) = 0;
+  // Bounds connecting and each wait for data (0: WinINet's defaults, which
+  // under Wine never give up on a server that stops sending).
+  virtual void SetTimeouts(DWORD connect_ms, DWORD receive_ms) = 0;
   virtual ~IWininetHttp() = default;
 };
 
@@ -42,6 +45,7 @@ class CWininetHttp : public IWininetHttp {
   int LastStatusCode() override;
   std::string Request(const wchar_t* url, int type, const char* post_data, const wchar_t* headers) override;
   std::string Request(const char* url, int type, const char* post_data, const char* headers) override;
+  void SetTimeouts(DWORD connect_ms, DWORD receive_ms) override;
 
  private:
   struct InternetHandleTraits {
@@ -66,6 +70,7 @@ class CWininetHttp : public IWininetHttp {
                            const std::wstring* headers);
   void CloseHandles();
   void Notify(int state, double total, double received);
+  void ApplyTimeouts(HINTERNET handle);
 
   int http_code_ = 0;
   bool secure_ = false;  // set by the first URL whose port is 443, never cleared
@@ -76,6 +81,8 @@ class CWininetHttp : public IWininetHttp {
   void* callback_param_ = nullptr;
   IHttpCallback* callback_ = nullptr;
   int error_code_ = HIE_NONE;
+  DWORD connect_timeout_ms_ = 0;
+  DWORD receive_timeout_ms_ = 0;
 };
 
 #endif  // INSTALLER_HTTPCLIENT_WININETHTTP_H_

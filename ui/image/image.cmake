@@ -36,11 +36,12 @@ else()
 
   set(ui_image_corpus ${CMAKE_BINARY_DIR}/fuzz_corpus/image_descriptor)
   file(MAKE_DIRECTORY ${ui_image_corpus})
-  file(WRITE ${ui_image_corpus}/bare "logo.png")
-  file(WRITE ${ui_image_corpus}/pairs
-    "file='../public/caption/caption_public.png' corner='0,0,0,1' source='0,0,16,16' fade='128'")
-  file(WRITE ${ui_image_corpus}/modifier "destscale='false' dest='1,2,3,4' source='5,6,7,8' xtiled='true'")
-  file(WRITE ${ui_image_corpus}/anim "res='a.gif' playcount='3' ytiled='true' dest='-5,0,16'")
+  # Seeds: a scale byte, then the descriptor in UTF-16LE, as the target reads.
+  file(GLOB ui_image_seeds ${UI_IMAGE_DIR}/testing/fuzz_seeds/*)
+  foreach(seed ${ui_image_seeds})
+    get_filename_component(seed_name ${seed} NAME)
+    configure_file(${seed} ${ui_image_corpus}/${seed_name} COPYONLY)
+  endforeach()
   varno_add_fuzzer(NAME image_descriptor_fuzz
     SOURCES ${UI_IMAGE_DIR}/image_descriptor_fuzz.cpp ${UI_IMAGE_DIR}/image_descriptor.cpp
     LIBS varno_portable

@@ -101,6 +101,23 @@ TEST_F(DrawImageTest, TilingAnEmptyCentreEnds) {
   EXPECT_EQ(kWhite, At(30, 25));
 }
 
+// Rectangles and insets from a skin can be anything: a destination that
+// starts two billion pixels away must not be walked a tile at a time (that
+// hung) nor overflow, and huge insets must not wrap the inner rectangles.
+TEST_F(DrawImageTest, HostileRectanglesEndPromptly) {
+  SourceBitmap src(1, 1, [](int, int) { return 0xFF00FF00u; });
+  const DWORD start = ::GetTickCount();
+  Draw(src, kAll, RECT{-2000000000, -2000000000, 2000000000, 2000000000}, RECT{0, 0, 1, 1}, RECT{}, false,
+       255, true, true);
+  EXPECT_LT(::GetTickCount() - start, 5000u);
+  EXPECT_EQ(0x00FF00u, Rgb(At(7, 9)));
+  EXPECT_EQ(0x00FF00u, Rgb(At(kWidth - 1, kHeight - 1)));
+
+  SourceBitmap nine(30, 30, NineColor);
+  Draw(nine, kAll, RECT{0, 0, 20, 20}, RECT{0, 0, 30, 30}, RECT{0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF});
+  for (int x = 20; x < kWidth; ++x) EXPECT_EQ(0x00FF00u, Rgb(At(x, 25))) << x;
+}
+
 // A column gradient: column c has blue byte 10 * (c + 1).
 uint32_t ColumnColor(int x, int) { return 0xFF000000u | static_cast<uint32_t>(10 * (x + 1)); }
 uint32_t RowColor(int, int y) { return 0xFF000000u | (static_cast<uint32_t>(10 * (y + 1)) << 8); }

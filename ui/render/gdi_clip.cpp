@@ -45,11 +45,12 @@ void GdiClip::Push(HDC dc, HRGN region) {
   ::ExtSelectClipRgn(dc, region, RGN_AND);
 }
 
-void GdiClip::ClearClip(HDC dc) {
-  if (levels_.empty()) return;
+int GdiClip::ClearClip(HDC dc) {
+  if (levels_.empty()) return 0;
   const int level = levels_.back();
   levels_.pop_back();
   if (level > 0) ::RestoreDC(dc, level);
+  return level;
 }
 
 void GdiClip::ForgetFromLevel(int level) {

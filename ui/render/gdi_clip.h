@@ -21,7 +21,8 @@ class GdiClip {
   // still pushes a state, so that the matching ClearClip stays balanced.
   void CreateClip(HDC dc, const RECT& rect);
   void CreateRoundClip(HDC dc, const RECT& rect, int width, int height);
-  void ClearClip(HDC dc);
+  // Answers the saved level it restored (0 when there was none).
+  int ClearClip(HDC dc);
   // Forgets the clips whose saved states were discarded by RestoreDC(level).
   void ForgetFromLevel(int level);
   int Depth() const { return static_cast<int>(levels_.size()); }

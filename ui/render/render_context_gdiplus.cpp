@@ -5,6 +5,7 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "installer/utils/log.h"
@@ -220,7 +221,11 @@ void RenderContext_GdiPlus::SetRoundedClip(const RECT& rect, int width, int heig
   clip_.CreateRoundClip(dc_.Get(), rect, width, height);
 }
 
-void RenderContext_GdiPlus::ClearClip() { clip_.ClearClip(dc_.Get()); }
+void RenderContext_GdiPlus::ClearClip() {
+  const int level = clip_.ClearClip(dc_.Get());
+  // A SaveDC made inside that clip was undone with it.
+  if (level > 0 && saved_dc_ >= level) saved_dc_ = 0;
+}
 
 bool RenderContext_GdiPlus::BitBlt(int x, int y, int cx, int cy, HDC src_dc, int src_x, int src_y,
                                    DWORD rop) {
@@ -255,22 +260,28 @@ void RenderContext_GdiPlus::DrawPiece(HDC src_dc, const RECT& dest, const RECT& 
 void RenderContext_GdiPlus::TilePiece(HDC src_dc, const RECT& paint_rect, const RECT& dest,
                                       const RECT& source, bool tile_x, bool tile_y,
                                       bool blend_always, BYTE alpha) {
-  const int step_x = tile_x ? Width(source) : Width(dest);
-  const int step_y = tile_y ? Height(source) : Height(dest);
+  // 64-bit steps from the first tile that meets the paint rect: a skin may
+  // name any rectangle, and walking to the paint rect one tile at a time, or
+  // stepping past LONG's range, must not be possible.
+  const int64_t step_x = tile_x ? int64_t{source.right} - source.left : int64_t{dest.right} - dest.left;
+  const int64_t step_y = tile_y ? int64_t{source.bottom} - source.top : int64_t{dest.bottom} - dest.top;
   if (step_x <= 0 || step_y <= 0) return;  // an empty source would never advance
-  for (LONG top = dest.top; top < dest.bottom; top += step_y) {
-    const LONG bottom = std::min<LONG>(top + step_y, dest.bottom);
-    if (bottom <= paint_rect.top) continue;
-    if (top >= paint_rect.bottom) break;
+  auto first_tile = [](int64_t start, int64_t paint_start, int64_t step) {
+    return paint_start > start ? start + (paint_start - start) / step * step : start;
+  };
+  const int64_t first_left = first_tile(dest.left, paint_rect.left, step_x);
+  for (int64_t top = first_tile(dest.top, paint_rect.top, step_y);
+       top < dest.bottom && top < paint_rect.bottom; top += step_y) {
+    const int64_t bottom = std::min<int64_t>(top + step_y, dest.bottom);
     // Cut tiles take the matching leading part of the source.
-    const LONG src_bottom = tile_y ? source.top + (bottom - top) : source.bottom;
-    for (LONG left = dest.left; left < dest.right; left += step_x) {
-      const LONG right = std::min<LONG>(left + step_x, dest.right);
-      if (right <= paint_rect.left) continue;
-      if (left >= paint_rect.right) break;
-      const LONG src_right = tile_x ? source.left + (right - left) : source.right;
-      DrawPiece(src_dc, MakeRect(left, top, right, bottom),
-                MakeRect(source.left, source.top, src_right, src_bottom), blend_always, alpha);
+    const int64_t src_bottom = tile_y ? source.top + (bottom - top) : source.bottom;
+    for (int64_t left = first_left; left < dest.right && left < paint_rect.right; left += step_x) {
+      const int64_t right = std::min<int64_t>(left + step_x, dest.right);
+      const int64_t src_right = tile_x ? source.left + (right - left) : source.right;
+      DrawPiece(src_dc, MakeRect(static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
+                                 static_cast<LONG>(bottom)),
+                MakeRect(source.left, source.top, static_cast<LONG>(src_right), static_cast<LONG>(src_bottom)),
+                blend_always, alpha);
     }
   }
 }
@@ -293,12 +304,23 @@ void RenderContext_GdiPlus::DrawImage(const RECT& paint_rect, HBITMAP bitmap, bo
   const bool blend = has_alpha || render_transparent_ || alpha < 255;
 
   const DpiScaler& dpi = DpiScaler::GetInstance();
-  const RECT scaled = MakeRect(dpi.ScaleLength(corners.left), dpi.ScaleLength(corners.top),
-                               dpi.ScaleLength(corners.right), dpi.ScaleLength(corners.bottom));
+  // Insets beyond the rectangle they cut are clamped to it, so that huge
+  // values from a skin cannot overflow the inner rectangles.
+  auto fit = [](LONG inset, LONG from, LONG to) {
+    const int64_t extent = std::max<int64_t>(0, int64_t{to} - from);
+    return static_cast<LONG>(std::max<int64_t>(0, std::min<int64_t>(inset, extent)));
+  };
+  const RECT scaled = MakeRect(fit(dpi.ScaleLength(fit(corners.left, dest.left, dest.right)), dest.left, dest.right),
+                               fit(dpi.ScaleLength(fit(corners.top, dest.top, dest.bottom)), dest.top, dest.bottom),
+                               fit(dpi.ScaleLength(fit(corners.right, dest.left, dest.right)), dest.left, dest.right),
+                               fit(dpi.ScaleLength(fit(corners.bottom, dest.top, dest.bottom)), dest.top, dest.bottom));
+  const RECT insets = MakeRect(fit(corners.left, source.left, source.right), fit(corners.top, source.top, source.bottom),
+                               fit(corners.right, source.left, source.right),
+                               fit(corners.bottom, source.top, source.bottom));
   const RECT in_dst = MakeRect(dest.left + scaled.left, dest.top + scaled.top,
                                dest.right - scaled.right, dest.bottom - scaled.bottom);
-  const RECT in_src = MakeRect(source.left + corners.left, source.top + corners.top,
-                               source.right - corners.right, source.bottom - corners.bottom);
+  const RECT in_src = MakeRect(source.left + insets.left, source.top + insets.top,
+                               source.right - insets.right, source.bottom - insets.bottom);
 
   if (Meets(in_dst, paint_rect)) {
     if (tile_x || tile_y) {

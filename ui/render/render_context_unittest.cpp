@@ -187,6 +187,24 @@ TEST_F(RenderTest, RestoreDcAndClipsStayBalanced) {
   EXPECT_EQ(0xFF00FF00u, At(30, 30));
 }
 
+// A SaveDC made inside a clip is undone by that clip's clear; a later
+// RestoreDC then has nothing of its own to restore and must not pop a state
+// saved by someone else.
+TEST_F(RenderTest, SaveInsideClipIsUndoneWithIt) {
+  const RECT all{0, 0, kWidth, kHeight};
+  context_->SetClip(RECT{0, 0, 20, 20});
+  context_->SetClip(RECT{0, 0, 10, 10});
+  context_->SaveDC();
+  context_->ClearClip();  // the inner clip, and the save made inside it
+  context_->RestoreDC();  // nothing left to restore: the outer clip stays
+  context_->FillColor(all, 0xFFFF0000u);
+  EXPECT_EQ(0xFFFF0000u, At(15, 15));
+  EXPECT_EQ(kWhite, At(30, 30));
+  context_->ClearClip();
+  context_->FillColor(all, 0xFF00FF00u);
+  EXPECT_EQ(0xFF00FF00u, At(30, 30));
+}
+
 // A clip rect is logical: it follows the window origin, as drawing does.
 TEST_F(RenderTest, ClipFollowsWindowOrigin) {
   POINT old = context_->SetWindowOrg(POINT{-10, -10});

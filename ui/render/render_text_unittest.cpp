@@ -208,6 +208,15 @@ TEST_F(RenderTextTest, StyleMapsToStringFormat) {
     EXPECT_EQ(c.line_align, format.GetLineAlignment()) << c.style;
     EXPECT_EQ(c.trimming, format.GetTrimming()) << c.style;
   }
+  // The typographic format already carries the line-limit and no-clip
+  // flags, so their mapping shows only on a format without them.
+  GlobalResources::SetRightToLeft(false);
+  Gdiplus::StringFormat plain(0);
+  internal::ApplyTextStyle(&plain, DT_NOCLIP, true);
+  EXPECT_EQ(Gdiplus::StringFormatFlagsLineLimit | Gdiplus::StringFormatFlagsNoClip, plain.GetFormatFlags());
+  Gdiplus::StringFormat none(0);
+  internal::ApplyTextStyle(&none, 0, false);
+  EXPECT_EQ(0, none.GetFormatFlags());
 }
 
 }  // namespace

@@ -100,12 +100,13 @@ void DpiScaler::SetAdaptingForTesting(bool adapting, int dpi) {
 int PrimaryMonitorDpi() {
   int dpi = 96;
   if (IsWindows8OrNewer()) {
-    typedef HRESULT(WINAPI * GetDpiForMonitorFn)(HMONITOR, int, UINT*, UINT*);
+    // BOOL, unlike the shcore function of the same shape.
+    typedef BOOL(WINAPI * GetDpiForMonitorFn)(HMONITOR, int, UINT*, UINT*);
     auto get_dpi = LookUp<GetDpiForMonitorFn>(User32(), "GetDpiForMonitorInternal");
     HMONITOR monitor = ::MonitorFromPoint(POINT{1, 1}, MONITOR_DEFAULTTOPRIMARY);
     UINT x = 0, y = 0;
     // 0 = the effective DPI.
-    if (get_dpi && monitor && SUCCEEDED(get_dpi(monitor, 0, &x, &y)) && x > 0) dpi = static_cast<int>(x);
+    if (get_dpi && monitor && get_dpi(monitor, 0, &x, &y) && x > 0) dpi = static_cast<int>(x);
   } else {
     HDC screen = ::GetDC(nullptr);
     if (screen) {
