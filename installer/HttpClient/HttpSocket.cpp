@@ -181,23 +181,27 @@ CHttpSocket::Step CHttpSocket::FetchToFileOnce(const std::wstring& url, const st
   return Step::kSucceeded;
 }
 
+bool CHttpSocket::FollowRedirects(
+    std::wstring url, const std::function<Step(const std::wstring& url, std::wstring* next_url)>& once) {
+  for (int redirects = 0;; ++redirects) {
+    std::wstring next;
+    const Step step = once(url, &next);
+    if (step != Step::kRedirect) return step == Step::kSucceeded;
+    socket_.Reset();
+    if (redirects == kHttpMaxRedirects) throw HIE_HTTP_ERROR;
+    url = next;
+  }
+}
+
 bool CHttpSocket::FetchToFile(const wchar_t* url, const wchar_t* file_path) {
-  std::wstring target = WideOrEmpty(url);
+  const std::wstring target = WideOrEmpty(url);
   const std::wstring path = WideOrEmpty(file_path);
   bool file_created = false;
   bool ok = false;
   try {
-    for (int redirects = 0;; ++redirects) {
-      std::wstring next;
-      Step step = FetchToFileOnce(target, path, &file_created, &next);
-      if (step != Step::kRedirect) {
-        ok = step == Step::kSucceeded;
-        break;
-      }
-      socket_.Reset();
-      if (redirects == kHttpMaxRedirects) throw HIE_HTTP_ERROR;
-      target = next;
-    }
+    ok = FollowRedirects(target, [&](const std::wstring& hop, std::wstring* next) {
+      return FetchToFileOnce(hop, path, &file_created, next);
+    });
   } catch (HttpInterfaceError error) {
     error_code_ = error;
     Notify(XFER_FAILED, 0, 0);
@@ -250,20 +254,12 @@ bool CHttpSocket::FetchToMemory(const wchar_t* url, char** data, int* length) {
   if (!data || !length) return false;
   *data = nullptr;
   *length = 0;
-  std::wstring target = WideOrEmpty(url);
+  const std::wstring target = WideOrEmpty(url);
   bool ok = false;
   try {
-    for (int redirects = 0;; ++redirects) {
-      std::wstring next;
-      Step step = FetchToMemoryOnce(target, data, length, &next);
-      if (step != Step::kRedirect) {
-        ok = step == Step::kSucceeded;
-        break;
-      }
-      socket_.Reset();
-      if (redirects == kHttpMaxRedirects) throw HIE_HTTP_ERROR;
-      target = next;
-    }
+    ok = FollowRedirects(target, [&](const std::wstring& hop, std::wstring* next) {
+      return FetchToMemoryOnce(hop, data, length, next);
+    });
   } catch (HttpInterfaceError error) {
     error_code_ = error;
     *data = nullptr;

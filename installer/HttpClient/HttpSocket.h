@@ -7,6 +7,7 @@
 
 #include <winsock2.h>
 
+#include <functional>
 #include <string>
 
 #include "installer/HttpClient/HttpHeader.h"
@@ -62,6 +63,10 @@ class CHttpSocket : public ISocketHttp {
   Step FetchToFileOnce(const std::wstring& url, const std::wstring& path, bool* file_created,
                        std::wstring* next_url);
   Step FetchToMemoryOnce(const std::wstring& url, char** data, int* length, std::wstring* next_url);
+  // Runs |once| for |url| and for each redirect target after it, up to
+  // kHttpMaxRedirects hops (then raises); true when the last one succeeded.
+  bool FollowRedirects(std::wstring url,
+                       const std::function<Step(const std::wstring& url, std::wstring* next_url)>& once);
   // Resolves, opens a socket and connects; on failure stores the code and
   // answers false.
   bool Connect(const std::string& host, unsigned short port);

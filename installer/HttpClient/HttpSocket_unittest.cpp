@@ -16,28 +16,8 @@ using http_testing::PeerUrl;
 using http_testing::ReadFile;
 using http_testing::RecordingCallback;
 
-struct FreeDeleter {
-  void operator()(char* p) const { free(p); }
-};
-
 class HttpSocketTest : public http_testing::ClientTest<CHttpSocket> {
  protected:
-  // FetchToMemory into a string; false when it failed (outputs checked).
-  bool Fetch(const std::wstring& url, std::string* body) {
-    char* data = reinterpret_cast<char*>(1);
-    int length = -1;
-    bool ok = client_.FetchToMemory(url.c_str(), &data, &length);
-    std::unique_ptr<char, FreeDeleter> owner(data);
-    if (!ok) {
-      EXPECT_EQ(data, nullptr);
-      EXPECT_EQ(length, 0);
-      owner.release();
-      return false;
-    }
-    body->assign(data, static_cast<size_t>(length));
-    return true;
-  }
-
   // Every progress report carried |total| and counted up to |last|.
   void ExpectRunningReports(double total, double last) {
     double previous = 0;
@@ -161,12 +141,7 @@ TEST_F(HttpSocketTest, Status400FailsWithHttpError) {
   EXPECT_FALSE(http_testing::FileExists(file));
   ExpectFailedOnce();
 
-  std::string body;
-  CHttpSocket memory_client;
-  char* data = nullptr;
-  int length = 0;
-  EXPECT_FALSE(memory_client.FetchToMemory(PeerUrl(L"/status/400").c_str(), &data, &length));
-  EXPECT_EQ(memory_client.LastErrorCode(), HIE_HTTP_ERROR);
+  ExpectMemoryFetchFails(PeerUrl(L"/status/400"), HIE_HTTP_ERROR);
 }
 
 // Other statuses are not errors here: a 404's or a 500's body is stored.
@@ -234,11 +209,7 @@ TEST_F(HttpSocketTest, RedirectLoopsEnd) {
     EXPECT_FALSE(http_testing::FileExists(file));
     ExpectFailedOnce();
 
-    CHttpSocket memory_client;
-    char* data = nullptr;
-    int length = 0;
-    EXPECT_FALSE(memory_client.FetchToMemory(PeerUrl(path).c_str(), &data, &length));
-    EXPECT_EQ(memory_client.LastErrorCode(), HIE_HTTP_ERROR);
+    ExpectMemoryFetchFails(PeerUrl(path), HIE_HTTP_ERROR);
   }
 }
 
@@ -318,11 +289,7 @@ TEST_F(HttpSocketTest, UnparsableLengthFails) {
     EXPECT_FALSE(http_testing::FileExists(file));
     ExpectFailedOnce();
 
-    CHttpSocket memory_client;
-    char* data = nullptr;
-    int length = 0;
-    EXPECT_FALSE(memory_client.FetchToMemory(PeerUrl(path).c_str(), &data, &length));
-    EXPECT_EQ(memory_client.LastErrorCode(), HIE_QUERY_FAILED);
+    ExpectMemoryFetchFails(PeerUrl(path), HIE_QUERY_FAILED);
   }
 }
 

@@ -20,19 +20,6 @@ const wchar_t* const kNoHeaders = nullptr;
 
 class WinHttpTest : public http_testing::ClientTest<CWinHttp> {
  protected:
-  bool Fetch(CWinHttp& client, const std::wstring& url, std::string* body) {
-    char* data = nullptr;
-    int length = -1;
-    if (!client.FetchToMemory(url.c_str(), &data, &length)) {
-      EXPECT_EQ(data, nullptr);
-      EXPECT_EQ(length, 0);
-      return false;
-    }
-    body->assign(data, static_cast<size_t>(length));
-    free(data);
-    return true;
-  }
-
   // This client reports blocks only: no XFER_DONE, no XFER_FAILED.
   void ExpectOnlyRunning(double total, double last) {
     double previous = 0;

@@ -44,18 +44,6 @@ namespace {
 
 class WininetHttpTest : public http_testing::ClientTest<CWininetHttp> {
  protected:
-  bool Fetch(CWininetHttp& client, const std::wstring& url, std::string* body) {
-    char* data = nullptr;
-    int length = -1;
-    if (!client.FetchToMemory(url.c_str(), &data, &length)) {
-      EXPECT_EQ(data, nullptr);
-      return false;
-    }
-    body->assign(data, static_cast<size_t>(length));
-    free(data);
-    return true;
-  }
-
   void ExpectDone(double total) {
     ExpectDoneOnce(total, total);
     double previous = 0;

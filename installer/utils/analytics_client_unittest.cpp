@@ -40,15 +40,6 @@ class AnalyticsClientTest : public ::testing::Test {
            "\nGA_TID=G-TEST123456\nGA_API=abcdEFGH-ijkl_MNOP0123\n"
            "GA_EC=VARNO_Installer\nGA_EN=Installer_VarWin_Client\n";
   }
-
-  static Json::Value Parse(const std::string& text) {
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
-    return value;
-  }
 };
 
 TEST_F(AnalyticsClientTest, SendsTheExactRequestFromTheProductSettings) {
@@ -115,14 +106,14 @@ TEST_F(AnalyticsClientTest, ValuesNeedingEscapesStillMakeValidJson) {
   if (records[0].body.find("bad") != std::string::npos) std::swap(records[0], records[1]);
   for (const CollectedRequest& request : records) EXPECT_TRUE(request.body_is_json) << request.body;
 
-  Json::Value value = Parse(records[0].body);
+  Json::Value value = telemetry_testing::ParseJson(records[0].body);
   EXPECT_EQ(value["client_id"].asString(), device);
   EXPECT_EQ(value["user_id"].asString(), device);
   EXPECT_EQ(value["events"][0]["name"].asString(), name);
   EXPECT_EQ(value["events"][0]["params"]["event_category"].asString(), category);
   EXPECT_EQ(value["events"][0]["params"]["event_label"].asString(), label + "_" + suffix);
   // Malformed UTF-8 becomes the replacement character, byte by byte.
-  EXPECT_EQ(Parse(records[1].body)["events"][0]["params"]["event_label"].asString(),
+  EXPECT_EQ(telemetry_testing::ParseJson(records[1].body)["events"][0]["params"]["event_label"].asString(),
             "bad\xef\xbf\xbd\xef\xbf\xbd(utf8");
 }
 
@@ -144,7 +135,7 @@ TEST_F(AnalyticsClientTest, SendsKeepTheirSettingsWhenTheClientChangesOrDies) {
   for (const CollectedRequest& request : records) {
     EXPECT_EQ(request.Path(), "/hang/700/mp/collect");
     EXPECT_EQ(request.QueryValue("measurement_id"), "G-TEST123456");
-    Json::Value value = Parse(request.body);
+    Json::Value value = telemetry_testing::ParseJson(request.body);
     EXPECT_EQ(value["client_id"].asString(), kDeviceId);
     EXPECT_EQ(value["events"][0]["params"]["event_category"].asString(), "VARNO_Installer");
     received.push_back(value["events"][0]["params"]["event_label"].asString());

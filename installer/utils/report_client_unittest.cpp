@@ -39,15 +39,6 @@ class ReportClientTest : public ::testing::Test {
     ASSERT_TRUE(telemetry_testing::ClearRecords());
   }
 
-  static Json::Value Parse(const std::string& text) {
-    Json::Value value;
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    std::string errors;
-    EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
-    return value;
-  }
-
   // The one report the collector received, with its signature checked
   // against the received bytes and |key|.
   static CollectedRequest ReceivedReport(const std::string& key) {
@@ -127,7 +118,7 @@ TEST_F(ReportClientTest, TheWriterEscapesWhatTheFieldsHold) {
   EXPECT_NE(request.body.find("\"device_id\" : \"dev\\\"ice\\\\id\""), std::string::npos) << request.body;
   EXPECT_NE(request.body.find("\"product\" : \"caf\\u00e9\""), std::string::npos) << request.body;
   EXPECT_NE(request.body.find("\"version\" : \"1.0\\n\\u0001\""), std::string::npos) << request.body;
-  Json::Value value = Parse(request.body);
+  Json::Value value = telemetry_testing::ParseJson(request.body);
   EXPECT_EQ(value["device_id"].asString(), device);
   EXPECT_EQ(value["product"].asString(), product);
   EXPECT_EQ(value["version"].asString(), version);

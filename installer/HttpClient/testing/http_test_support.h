@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,31 @@ class ClientTest : public ::testing::Test {
     EXPECT_EQ(callback_.Last()->received, received);
     EXPECT_EQ(callback_.Count(XFER_DONE), 1);
     EXPECT_EQ(callback_.Count(XFER_FAILED), 0);
+  }
+
+  // FetchToMemory into a string; false when it failed, after checking that
+  // the failure handed out no block.
+  bool Fetch(Client& client, const std::wstring& url, std::string* body) {
+    char* data = reinterpret_cast<char*>(1);
+    int length = -1;
+    if (!client.FetchToMemory(url.c_str(), &data, &length)) {
+      EXPECT_EQ(data, nullptr);
+      EXPECT_EQ(length, 0);
+      return false;
+    }
+    body->assign(data, static_cast<size_t>(length));
+    free(data);
+    return true;
+  }
+  bool Fetch(const std::wstring& url, std::string* body) { return Fetch(client_, url, body); }
+
+  // A fresh client's FetchToMemory of |url| fails with |code|.
+  void ExpectMemoryFetchFails(const std::wstring& url, int code) {
+    Client memory_client;
+    char* data = nullptr;
+    int length = 0;
+    EXPECT_FALSE(memory_client.FetchToMemory(url.c_str(), &data, &length));
+    EXPECT_EQ(memory_client.LastErrorCode(), code);
   }
 
   Client client_;

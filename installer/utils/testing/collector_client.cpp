@@ -3,6 +3,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <gtest/gtest.h>
 #include <json/json.h>
 
 #include <cstdlib>
@@ -145,6 +146,15 @@ std::vector<CollectedRequest> WaitForRecords(size_t count, int timeout_ms) {
     ::Sleep(20);
   }
   return records;
+}
+
+Json::Value ParseJson(const std::string& text) {
+  Json::Value value;
+  Json::CharReaderBuilder builder;
+  std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+  std::string errors;
+  EXPECT_TRUE(reader->parse(text.data(), text.data() + text.size(), &value, &errors)) << errors;
+  return value;
 }
 
 }  // namespace telemetry_testing

@@ -4,6 +4,8 @@
 #ifndef INSTALLER_UTILS_TESTING_COLLECTOR_CLIENT_H_
 #define INSTALLER_UTILS_TESTING_COLLECTOR_CLIENT_H_
 
+#include <json/json.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,6 +42,9 @@ bool FetchRecords(std::vector<CollectedRequest>* records);
 // Polls until at least |count| records arrived or |timeout_ms| passed;
 // answers the records seen last.
 std::vector<CollectedRequest> WaitForRecords(size_t count, int timeout_ms);
+
+// |text| parsed strictly as JSON; a parse failure is a test failure.
+Json::Value ParseJson(const std::string& text);
 
 }  // namespace telemetry_testing
 
