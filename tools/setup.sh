@@ -13,9 +13,11 @@ packages=(
   wine wine64 wine32:i386
   xvfb xauth x11-utils x11-xserver-utils
   nginx-light openssl aria2 curl
-  imagemagick fonts-noto-core fonts-noto-cjk
+  imagemagick fonts-noto-core fonts-noto-cjk fonts-dejavu-core
   clang-14 libclang-rt-14-dev googletest dpkg-dev icoutils binutils-mingw-w64-i686
+  file xdotool
 )
+. "$root/tools/apt-install.sh"
 
 missing=()
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -28,8 +30,8 @@ done
 if [ ${#missing[@]} -gt 0 ] || [ -n "${need_update:-}" ]; then
   echo "setup: installing ${missing[*]:-}"
   export DEBIAN_FRONTEND=noninteractive
-  apt-get update -qq
-  apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  apt_update_with_retries
+  apt_install "${missing[@]}" || exit 1
 fi
 
 # jsoncpp has no MinGW package: build Debian's source with each cross compiler.
@@ -42,7 +44,7 @@ build_jsoncpp() {
     if ! grep -rqs '^Types: deb-src' /etc/apt/sources.list.d/; then
       sed 's/^Types: deb$/Types: deb-src/' /etc/apt/sources.list.d/debian.sources \
         > /etc/apt/sources.list.d/debian-src.sources
-      apt-get update -qq
+      apt_update_with_retries
     fi
     mkdir -p "$src_root"
     (cd "$src_root" && apt-get source -qq libjsoncpp >/dev/null 2>&1)
