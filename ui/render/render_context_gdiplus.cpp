@@ -7,6 +7,12 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
+#include <new>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "installer/utils/log.h"
 #include "ui/core/global_resources.h"
@@ -54,22 +60,122 @@ DWORD ApplyAlpha(DWORD argb, BYTE alpha) {
 const wchar_t kSimSunFace[] = L"\x65B0\x5B8B\x4F53";   // "新宋体"
 const wchar_t kMeasureSample[] = L"\x6D4B\x8BD5";      // "测试"
 
-// The GDI+ font for |font_id|: its logical font, else the DC's font; the
-// DC's font is often a raster stock font that GDI+ refuses, so the GUI
-// font is the last resort.
-std::unique_ptr<Gdiplus::Font> MakeFont(HDC dc, const std::wstring& font_id) {
-  HFONT hfont = GlobalResources::GetFont(font_id);
-  std::unique_ptr<Gdiplus::Font> font;
-  if (hfont) {
-    font = std::make_unique<Gdiplus::Font>(dc, hfont);
-    if (font->IsAvailable()) return font;
+// One GDI+ font, held in place. A font whose creation failed is never
+// destroyed: Wine's GDI+ frees the font it was making when it finds no family
+// for the face GDI picked, yet leaves the pointer set, and the wrapper's
+// destructor would free it a second time.
+class GdiplusFont {
+ public:
+  GdiplusFont() = default;
+  GdiplusFont(const GdiplusFont&) = delete;
+  GdiplusFont& operator=(const GdiplusFont&) = delete;
+  ~GdiplusFont() { Reset(); }
+
+  template <typename... Args>
+  bool Create(Args&&... args) {
+    Reset();
+    auto* font = ::new (storage_) Gdiplus::Font(std::forward<Args>(args)...);
+    if (font->GetLastStatus() != Gdiplus::Ok || !font->IsAvailable()) return false;
+    font_ = font;
+    return true;
   }
-  font = std::make_unique<Gdiplus::Font>(dc);
-  if (font->IsAvailable()) return font;
-  font = std::make_unique<Gdiplus::Font>(dc, static_cast<HFONT>(::GetStockObject(DEFAULT_GUI_FONT)));
-  if (font->IsAvailable()) return font;
+  Gdiplus::Font* get() const { return font_; }
+  Gdiplus::Font* operator->() const { return font_; }
+
+ private:
+  void Reset() {
+    if (font_) font_->~Font();
+    font_ = nullptr;
+  }
+
+  alignas(Gdiplus::Font) unsigned char storage_[sizeof(Gdiplus::Font)];
+  Gdiplus::Font* font_ = nullptr;
+};
+
+// Faces tried, in order, after the generic sans serif, when GDI+ has no
+// family for the face GDI picked: common on Windows and on Linux machines.
+const wchar_t* const kFallbackFaces[] = {L"Tahoma",     L"Segoe UI",  L"Arial",
+                                         L"Noto Sans",  L"DejaVu Sans", L"Liberation Sans"};
+
+// The family GDI+ accepts for a face it refused, found once per process:
+// the generic sans serif, the faces above, else the first installed family
+// that makes a font. Empty when there is none.
+std::wstring FallbackFace() {
+  static const std::wstring face = [] {
+    auto usable = [](const wchar_t* name) {
+      Gdiplus::FontFamily family(name);
+      if (family.GetLastStatus() != Gdiplus::Ok || !family.IsAvailable()) return false;
+      GdiplusFont font;
+      return font.Create(&family, 12.0f, Gdiplus::FontStyleRegular, Gdiplus::UnitPixel);
+    };
+    if (const Gdiplus::FontFamily* generic = Gdiplus::FontFamily::GenericSansSerif()) {
+      WCHAR name[LF_FACESIZE] = {};
+      if (generic->IsAvailable() && generic->GetFamilyName(name) == Gdiplus::Ok && usable(name))
+        return std::wstring(name);
+    }
+    for (const wchar_t* name : kFallbackFaces)
+      if (usable(name)) return std::wstring(name);
+    Gdiplus::InstalledFontCollection installed;
+    const INT count = installed.GetFamilyCount();
+    if (count > 0) {
+      std::vector<Gdiplus::FontFamily> families(static_cast<size_t>(count));
+      INT found = 0;
+      installed.GetFamilies(count, families.data(), &found);
+      for (INT i = 0; i < found; ++i) {
+        WCHAR name[LF_FACESIZE] = {};
+        if (families[i].GetFamilyName(name) == Gdiplus::Ok && usable(name))
+          return std::wstring(name);
+      }
+    }
+    return std::wstring();
+  }();
+  return face;
+}
+
+// Logs once per face that GDI+ refused it.
+void NoteRefusedFace(const wchar_t* face, const std::wstring& fallback) {
+  static std::mutex mutex;
+  static std::set<std::wstring> noted;
+  std::lock_guard<std::mutex> lock(mutex);
+  if (!noted.insert(face).second) return;
+  QLOG_WAR(L"GDI+ has no family for face:{0}, drawing with:{1}") << face << fallback;
+}
+
+// The GDI+ font for |font_id|: its logical font, else the DC's font. The
+// wide logical font keeps faces named in other scripts intact (the wrapper's
+// HFONT overload reads the ANSI one). A face GDI+ refuses
+// (Wine's GDI+ knows only some of the fonts GDI uses) is drawn with a family
+// it accepts, at the same pixel size and style.
+bool MakeFont(HDC dc, const std::wstring& font_id, GdiplusFont* font) {
+  HFONT hfont = GlobalResources::GetFont(font_id);
+  if (!hfont) hfont = static_cast<HFONT>(::GetCurrentObject(dc, OBJ_FONT));
+  LOGFONTW lf{};
+  if (!hfont || !::GetObjectW(hfont, sizeof(lf), &lf)) {
+    if (!::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf)) return false;
+  }
+  if (font->Create(dc, &lf)) return true;
+
+  const std::wstring fallback = FallbackFace();
+  NoteRefusedFace(lf.lfFaceName, fallback);
+  if (fallback.empty()) {
+    QLOG_ERR(L"no usable font for id:{0}") << font_id;
+    return false;
+  }
+  INT style = Gdiplus::FontStyleRegular;
+  if (lf.lfWeight >= FW_SEMIBOLD) style |= Gdiplus::FontStyleBold;
+  if (lf.lfItalic) style |= Gdiplus::FontStyleItalic;
+  if (lf.lfUnderline) style |= Gdiplus::FontStyleUnderline;
+  if (lf.lfStrikeOut) style |= Gdiplus::FontStyleStrikeout;
+  // A negative height is the em height in pixels; a positive one is the cell
+  // height, a little larger, taken as is.
+  LONG pixels = lf.lfHeight < 0 ? -lf.lfHeight : lf.lfHeight;
+  if (pixels == 0) pixels = 12;
+  Gdiplus::FontFamily family(fallback.c_str());
+  if (family.GetLastStatus() == Gdiplus::Ok &&
+      font->Create(&family, static_cast<Gdiplus::REAL>(pixels), style, Gdiplus::UnitPixel))
+    return true;
   QLOG_ERR(L"no usable font for id:{0}") << font_id;
-  return nullptr;
+  return false;
 }
 
 // Whether the font record of |font_id| names |face| (as written in the skin).
@@ -438,8 +544,8 @@ void RenderContext_GdiPlus::DrawText(const RECT& rect, const std::wstring& text,
   if (text.empty()) return;
   ScopedGraphics graphics(dc_.Get(), true);
   if (!graphics.ok()) return;
-  std::unique_ptr<Gdiplus::Font> font = MakeFont(dc_.Get(), font_id);
-  if (!font) return;
+  GdiplusFont font;
+  if (!MakeFont(dc_.Get(), font_id, &font)) return;
   DWORD a = ((argb >> 24) * alpha) / 255;
   // With an opaque brush GDI+ may render ClearType text, whose sub-pixel
   // colours carry no usable alpha for a layered window; a brush just below
@@ -482,8 +588,8 @@ RECT RenderContext_GdiPlus::MeasureText(const std::wstring& text, const std::wst
   RECT result{};
   ScopedGraphics graphics(dc_.Get(), true);
   if (!graphics.ok()) return result;
-  std::unique_ptr<Gdiplus::Font> font = MakeFont(dc_.Get(), font_id);
-  if (!font) return result;
+  GdiplusFont font;
+  if (!MakeFont(dc_.Get(), font_id, &font)) return result;
   Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
   internal::ApplyTextStyle(&format, style, false);
 

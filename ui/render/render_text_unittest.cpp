@@ -1,6 +1,9 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <string>
+#include <vector>
 
 #include "gtest/gtest.h"
 #include "ui/core/global_resources.h"
@@ -94,6 +97,93 @@ TEST_F(RenderTextTest, MeasureText) {
   EXPECT_GT(fallback.right - fallback.left, 2);
 }
 
+// Every script of the string tables draws real glyphs with the skin's
+// faces, the default one and the right-to-left one: two different letters
+// both leave ink and differ, which a missing glyph's box would not.
+TEST_F(RenderTextTest, EveryScriptDrawsGlyphs) {
+  struct Script {
+    const char* name;
+    const wchar_t* first;
+    const wchar_t* second;
+  };
+  const Script scripts[] = {
+      {"Latin", L"a", L"g"},
+      {"Latin extended (cs, pl, tr)", L"\x0159", L"\x0142"},
+      {"Vietnamese", L"\x1EC7", L"\x1EDF"},
+      {"Greek", L"\x03B1", L"\x03B6"},
+      {"Cyrillic", L"\x0434", L"\x0436"},
+      {"Han", L"\x4E2D", L"\x6587"},
+      {"Kana", L"\x3042", L"\x30AB"},
+      {"Hangul", L"\xD55C", L"\xAE00"},
+      {"Arabic", L"\x0628", L"\x0639"},
+      {"Hebrew", L"\x05D0", L"\x05E9"},
+      {"Devanagari", L"\x0915", L"\x0939"},
+      {"Bengali", L"\x0995", L"\x09B9"},
+      {"Malayalam", L"\x0D15", L"\x0D39"},
+  };
+  const std::wstring faces[] = {L"system", L"Segoe UI"};
+  for (const std::wstring& face : faces) {
+    const std::wstring id = L"render_test_script_" + face;
+    ASSERT_NE(nullptr, GlobalResources::AddFont(id, face, 28, false, false, false, false));
+    for (const Script& script : scripts) {
+      std::vector<uint32_t> drawn[2];
+      for (int i = 0; i < 2; ++i) {
+        FillWhite();
+        context_->DrawText(RECT{0, 0, kWidth, kHeight}, i ? script.second : script.first,
+                           0xFF000000u, id, DT_SINGLELINE);
+        for (int y = 0; y < kHeight; ++y)
+          for (int x = 0; x < kWidth; ++x) drawn[i].push_back(At(x, y));
+      }
+      const auto inked = [](const std::vector<uint32_t>& pixels) {
+        return std::count_if(pixels.begin(), pixels.end(), [](uint32_t p) { return p != kWhite; });
+      };
+      EXPECT_GT(inked(drawn[0]), 20) << script.name << " with face " << std::string(face.begin(), face.end());
+      EXPECT_GT(inked(drawn[1]), 20) << script.name;
+      EXPECT_NE(drawn[0], drawn[1]) << script.name << ": both letters drew the missing-glyph box";
+    }
+  }
+}
+
+// A face GDI+ has no family for (a raster face on Windows; under Wine, a
+// family whose full name differs from its name) is drawn and measured with
+// a family it accepts, at the same size: never with a font GDI+ already
+// freed, which crashed here before.
+TEST_F(RenderTextTest, RefusedFaceFallsBackCleanly) {
+  const wchar_t* const candidates[] = {L"Fixedsys", L"Noto Sans", L"System"};
+  std::wstring refused;
+  for (const wchar_t* face : candidates) {
+    LOGFONTW lf{};
+    lf.lfHeight = -20;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    wcsncpy(lf.lfFaceName, face, LF_FACESIZE - 1);
+    Gdiplus::GpFont* font = nullptr;
+    if (Gdiplus::DllExports::GdipCreateFontFromLogfontW(context_->GetDC(), &lf, &font) ==
+        Gdiplus::Ok) {
+      Gdiplus::DllExports::GdipDeleteFont(font);
+      continue;
+    }
+    refused = face;  // a failed font is not deleted: it may be freed already
+    break;
+  }
+  ASSERT_FALSE(refused.empty()) << "GDI+ accepted every face meant to be refused";
+  ASSERT_NE(nullptr, GlobalResources::AddFont(L"render_test_refused", refused, 20, false, false,
+                                              false, false));
+  ASSERT_NE(nullptr, GlobalResources::AddFont(L"render_test_refused_bold", refused, 40, true,
+                                              false, false, false));
+  for (int round = 0; round < 3; ++round) {  // the heap pass sees any reuse
+    FillWhite();
+    context_->DrawText(RECT{0, 0, kWidth, kHeight}, L"Ag", 0xFF000000u, L"render_test_refused",
+                       DT_SINGLELINE);
+    int first, last;
+    EXPECT_TRUE(InkSpan(0, kHeight, &first, &last));
+    const RECT small = context_->MeasureText(L"Ag", L"render_test_refused", DT_SINGLELINE);
+    const RECT big = context_->MeasureText(L"Ag", L"render_test_refused_bold", DT_SINGLELINE);
+    EXPECT_GT(small.bottom - small.top, 15);
+    EXPECT_LT(small.bottom - small.top, 40);
+    EXPECT_GT(big.right - big.left, small.right - small.left);
+  }
+}
+
 // Horizontal styles place the text near, centred or far.
 TEST_F(RenderTextTest, HorizontalAlignment) {
   const RECT box{0, 0, kWidth, 20};
@@ -139,11 +229,18 @@ TEST_F(RenderTextTest, SimSunCentredTextMovesDown) {
                                               false, false, false, false));
   const FontInfo* info = GlobalResources::GetFontInfo(L"render_test_simsun", context_->GetDC());
   ASSERT_NE(nullptr, info);
-  // The face the system really chose.
+  // The family the system really chose (the face name would answer a
+  // substitute's name).
   HGDIOBJ old = ::SelectObject(context_->GetDC(), info->font);
-  wchar_t real_face[LF_FACESIZE] = {};
-  ::GetTextFaceW(context_->GetDC(), LF_FACESIZE, real_face);
+  std::vector<BYTE> metrics(::GetOutlineTextMetricsW(context_->GetDC(), 0, nullptr));
+  ASSERT_GT(metrics.size(), sizeof(OUTLINETEXTMETRICW));
+  ::GetOutlineTextMetricsW(context_->GetDC(), static_cast<UINT>(metrics.size()),
+                           reinterpret_cast<OUTLINETEXTMETRICW*>(metrics.data()));
   ::SelectObject(context_->GetDC(), old);
+  const auto* otm = reinterpret_cast<const OUTLINETEXTMETRICW*>(metrics.data());
+  const std::wstring real_face(reinterpret_cast<const wchar_t*>(
+      metrics.data() + reinterpret_cast<uintptr_t>(otm->otmpFamilyName)));
+  ASSERT_NE(L"\x65B0\x5B8B\x4F53", real_face);
   ASSERT_NE(nullptr, GlobalResources::AddFont(L"render_test_other", real_face, 14, false, false,
                                               false, false));
 
