@@ -22,10 +22,23 @@ wine_env_start() {
     wineserver -w
   fi
   wineserver -p >/dev/null 2>&1 || true
+  wine_prefix_prepare
   # The first window of a session starts the desktop process, which then
   # inherits that program's output; started under a test it would hold
   # ctest's pipe open for good. Start it here, with no output to hold.
   timeout 60 wine rundll32.exe >/dev/null 2>&1 || true
+}
+
+# Fonts and crash handling of the prefix (tools/wine_prefix.py), redone
+# whenever that script changes.
+wine_prefix_prepare() {
+  local stamp="$WINEPREFIX/.varno-prepared" reg="$WINEPREFIX/varno-prefix.reg" want
+  want=$(sha1sum "$VARNO_ROOT/tools/wine_prefix.py" | cut -d' ' -f1)
+  [ "$(cat "$stamp" 2>/dev/null)" = "$want" ] && return 0
+  echo "wine: preparing prefix fonts and crash handling"
+  python3 "$VARNO_ROOT/tools/wine_prefix.py" "$WINEPREFIX" "$reg" || return 1
+  wine regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1 || { echo "wine: regedit failed"; return 1; }
+  echo "$want" >"$stamp"
 }
 
 wine_env_stop() {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Runs one Windows test binary under Wine with the test command's prefix and
-# display, passing the program's exit code through.
+# display, passing the program's exit code through. With Wine's heap checking
+# on (WINEDEBUG holding "heap"), any fault it reports fails the run, since a
+# freed block used or freed again does not always crash.
 set -u
 exe=$1
 shift
@@ -8,4 +10,18 @@ export WINEDEBUG=${WINEDEBUG:--all}
 export WINEPREFIX=${WINEPREFIX:?WINEPREFIX is set by tools/test.sh}
 export GTEST_COLOR=no
 cd "$(dirname "$exe")"
-exec wine "$exe" "$@"
+case "$WINEDEBUG" in
+  *heap*) ;;
+  *) exec wine "$exe" "$@" ;;
+esac
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+set -o pipefail
+{ wine "$exe" "$@" 2>&1 1>&3 3>&- | tee "$log" >&2; } 3>&1
+rc=$?
+if grep -qE ':(err|warn):heap:' "$log"; then
+  echo "wine-run: the heap checker reported faults in $(basename "$exe"):" >&2
+  grep -E ':(err|warn):heap:' "$log" | head -n 5 >&2
+  [ "$rc" -ne 0 ] || rc=1
+fi
+exit $rc

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <regex>
 #include <string>
 #include <thread>
@@ -16,8 +17,11 @@
 
 namespace {
 
+// The sink runs on every logging thread.
+std::mutex g_debug_mutex;
 std::vector<std::wstring>* g_debug_lines = nullptr;
 void CaptureDebug(const std::wstring& line) {
+  std::lock_guard<std::mutex> hold(g_debug_mutex);
   if (g_debug_lines) g_debug_lines->push_back(line);
 }
 
