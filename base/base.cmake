@@ -25,6 +25,7 @@ if(WIN32)
       ${CMAKE_CURRENT_LIST_DIR}/callback/weak_callback_unittest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/framework/message_loop_unittest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/framework/framework_thread_unittest.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/framework/win_message_pump_unittest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/synchronization/sync_unittest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/time/time_unittest.cpp
       ${CMAKE_CURRENT_LIST_DIR}/util/string_util_unittest.cpp

@@ -62,6 +62,8 @@ class SupportWeakCallback {
 
  protected:
   void DropFlag() { flag_.reset(); }
+  // Whether a flag exists, without making one as AliveFlag() would.
+  bool HasFlag() const { return flag_ != nullptr; }
 
  private:
   std::shared_ptr<WeakFlag> flag_;
@@ -72,7 +74,8 @@ class SupportWeakCallback {
 class WeakCallbackFlag final : public SupportWeakCallback {
  public:
   void Cancel() { DropFlag(); }
-  bool HasUsed() { return !AliveFlag().expired(); }
+  // Whether callbacks were made since construction or the last Cancel().
+  bool HasUsed() const { return HasFlag(); }
 };
 
 }  // namespace base

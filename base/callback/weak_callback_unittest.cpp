@@ -21,13 +21,18 @@ TEST(WeakCallbackTest, DeadOwnerIsSkipped) {
   EXPECT_TRUE(callback.Expired());
 }
 
-// Cancel kills earlier callbacks only; AliveFlag is stable within a generation.
+// Cancel kills earlier callbacks only; AliveFlag is stable within a
+// generation; HasUsed tells whether callbacks of the current one exist.
 TEST(WeakCallbackTest, CancelStartsNewGeneration) {
   WeakCallbackFlag flag;
+  EXPECT_FALSE(flag.HasUsed());
+  EXPECT_FALSE(flag.HasUsed()) << "asking made a flag";
   int calls = 0;
   auto before = flag.MakeWeak([&calls] { ++calls; });
+  EXPECT_TRUE(flag.HasUsed());
   EXPECT_EQ(flag.AliveFlag().lock(), flag.AliveFlag().lock());
   flag.Cancel();
+  EXPECT_FALSE(flag.HasUsed());
   auto after = flag.MakeWeak([&calls] { calls += 10; });
   before();
   after();

@@ -148,12 +148,18 @@ bool MessageLoop::RunReadyWork() {
 }
 
 bool MessageLoop::RunDueWork(TickClock* next_due) {
-  if (!nestable_tasks_allowed_ || timed_queue_.empty()) {
+  if (timed_queue_.empty()) {
     cached_now_ = TickClock();
     *next_due = TickClock();
     return false;
   }
   TickClock due = timed_queue_.top().due_time;
+  // Inside a task nothing runs, but the pump must keep its timer for the
+  // tasks still queued, or a later modal loop would never see them due.
+  if (!nestable_tasks_allowed_) {
+    *next_due = due;
+    return false;
+  }
   if (due > cached_now_) {
     cached_now_ = TickClock::Now();
     if (due > cached_now_) {
@@ -163,7 +169,7 @@ bool MessageLoop::RunDueWork(TickClock* next_due) {
   }
   QueuedTask task = timed_queue_.top();
   timed_queue_.pop();
-  if (!timed_queue_.empty()) *next_due = timed_queue_.top().due_time;
+  *next_due = timed_queue_.empty() ? TickClock() : timed_queue_.top().due_time;
   if (task.may_nest || state_->run_depth == 1) {
     ExecuteTask(task);
     return true;

@@ -15,9 +15,6 @@ namespace base {
 
 class MessageLoopProxy : public SupportWeakCallback {
  public:
-  // The shared pointer's deleter is DeleteLater.
-  static std::shared_ptr<MessageLoopProxy> Create(MessageLoop* target);
-
   ~MessageLoopProxy() override;
 
   virtual bool Post(Closure task);
@@ -38,6 +35,12 @@ class MessageLoopProxy : public SupportWeakCallback {
   explicit MessageLoopProxy(MessageLoop* target) : target_loop_(target) {}
 
  private:
+  // Only a loop makes its proxy, and it tells only that one of its end: a
+  // second proxy of the same loop would keep a dangling pointer. The shared
+  // pointer's deleter is DeleteLater.
+  friend class MessageLoop;
+  static std::shared_ptr<MessageLoopProxy> Create(MessageLoop* target);
+
   // Called with |lock_| held.
   void PostDeletion();
 

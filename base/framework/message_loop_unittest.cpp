@@ -6,6 +6,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -261,28 +262,103 @@ TEST(MessageLoopTest, DestructionDiscardsQueuedTasks) {
   EXPECT_FALSE(proxy->PostAfter([] {}, Duration::FromMilliseconds(1)));
 }
 
-// A proxy whose last holder lets go on another thread is deleted on the
-// loop's own thread.
-TEST(MessageLoopProxyTest, ReleasedOffThreadIsDeletedOnLoopThread) {
+// Only a loop makes a proxy of itself: a second one would never hear of the
+// loop's end.
+template <typename T, typename = void>
+struct CanMakeProxy : std::false_type {};
+template <typename T>
+struct CanMakeProxy<T, std::void_t<decltype(T::Create(static_cast<MessageLoop*>(nullptr)))>>
+    : std::true_type {};
+static_assert(!CanMakeProxy<MessageLoopProxy>::value, "proxies are made by their loop alone");
+
+// The loop's proxy, held on another thread past the loop's end, refuses
+// posts and is deleted by its last holder, there and then.
+TEST(MessageLoopProxyTest, OutlivesItsLoopSafely) {
+  std::shared_ptr<MessageLoopProxy> proxy;
+  {
+    LoopThread thread;
+    ASSERT_TRUE(thread.Start());
+    proxy = thread.message_loop()->proxy();
+    EXPECT_FALSE(proxy->IsOnLoopThread());
+    thread.Stop();
+  }
+  bool ran = false;
+  EXPECT_FALSE(proxy->Post([&ran] { ran = true; }));
+  EXPECT_FALSE(proxy->PostHeldAfter([&ran] { ran = true; }, Duration::FromMilliseconds(1)));
+  DWORD deleted_on = 0;
+  proxy->set_destruction_callback([&deleted_on] { deleted_on = ::GetCurrentThreadId(); });
+  proxy.reset();
+  EXPECT_EQ(::GetCurrentThreadId(), deleted_on);
+  EXPECT_FALSE(ran);
+}
+
+class HookedPumpLoop : public MessageLoop {
+ public:
+  explicit HookedPumpLoop(std::shared_ptr<DefaultMessagePump> pump)
+      : MessageLoop(kLoopCustom, pump) {}
+};
+
+class HookedPumpMaker : public FrameworkThread::LoopMaker {
+ public:
+  std::unique_ptr<MessageLoop> CreateLoop() override {
+    pump = std::make_shared<DefaultMessagePump>();
+    return std::make_unique<HookedPumpLoop>(pump);
+  }
+  std::shared_ptr<DefaultMessagePump> pump;
+};
+
+// A short delayed task posted just as the loop goes to sleep behind a later
+// timer runs on time, not when that timer expires: the post sees no sleeper
+// and wakes nobody, so the pump must measure its wait after its last look.
+TEST(MessageLoopTest, DelayedPostRacingTheSleepRunsOnTime) {
+  auto maker = std::make_shared<HookedPumpMaker>();
+  LoopThread thread;
+  ASSERT_TRUE(thread.StartWithLoopMaker(maker));
+  MessageLoop* loop = thread.message_loop();
+  WaitableEvent ran(true, false);
+  std::atomic<double> posted_at{0}, ran_at{0};
+  WaitableEvent hooked(true, false);
+  loop->Post([&] {
+    MessageLoop::current()->PostAfter([] {}, Duration::FromSeconds(3));
+    bool once = true;
+    maker->pump->SetBeforeSleepForTesting([&, once]() mutable {
+      if (!once) return;
+      once = false;
+      posted_at = NowMs();
+      MessageLoop::current()->PostAfter([&] {
+        ran_at = NowMs();
+        ran.Signal();
+      }, Duration::FromMilliseconds(50));
+    });
+    hooked.Signal();
+  });
+  ASSERT_TRUE(hooked.TimedWait(Duration::FromSeconds(5)));
+  ASSERT_TRUE(ran.TimedWait(Duration::FromSeconds(10)));
+  const double delay = ran_at - posted_at;
+  EXPECT_GE(delay, 49.0);
+  EXPECT_LT(delay, 300.0) << "the 50 ms task waited for the 3 s timer";
+  loop->Post([&] { maker->pump->SetBeforeSleepForTesting(nullptr); });
+  thread.Stop();
+}
+
+// The same race left to chance: delayed tasks posted from another thread
+// while the loop idles behind a long timer all run close to their time.
+TEST(MessageLoopTest, DelayedPostsFromAnotherThreadRunOnTime) {
   LoopThread thread;
   ASSERT_TRUE(thread.Start());
-  std::shared_ptr<MessageLoopProxy> extra;
-  WaitableEvent made(true, false);
-  thread.message_loop()->Post([&] {
-    extra = MessageLoopProxy::Create(MessageLoop::current());
-    made.Signal();
-  });
-  made.Wait();
-  std::atomic<DWORD> deleted_on{0};
-  WaitableEvent deleted(true, false);
-  extra->set_destruction_callback([&] {
-    deleted_on = ::GetCurrentThreadId();
-    deleted.Signal();
-  });
-  EXPECT_FALSE(extra->IsOnLoopThread());
-  extra.reset();
-  ASSERT_TRUE(deleted.TimedWait(Duration::FromSeconds(5)));
-  EXPECT_EQ(thread.thread_id(), deleted_on.load());
+  MessageLoop* loop = thread.message_loop();
+  loop->PostAfter([] {}, Duration::FromSeconds(60));
+  WaitableEvent ran(false, false);
+  double worst = 0;
+  for (int i = 0; i < 1500; ++i) {
+    // Vary the moment of the post relative to the loop's way to sleep.
+    for (int spin = 0; spin < (i * 37) % 2000; ++spin) YieldProcessor();
+    const double start = NowMs();
+    loop->PostAfter([&ran] { ran.Signal(); }, Duration::FromMilliseconds(1));
+    ASSERT_TRUE(ran.TimedWait(Duration::FromSeconds(5))) << "try " << i;
+    worst = std::max(worst, NowMs() - start);
+  }
+  EXPECT_LT(worst, 200.0);
   thread.Stop();
 }
 

@@ -12,27 +12,37 @@ DefaultMessagePump::~DefaultMessagePump() = default;
 
 void DefaultMessagePump::Run(Delegate* delegate) {
   BASE_CHECK(should_quit_ == false);
+  // Set when a look found the earliest delayed task due and still did no
+  // work: the task cannot run here (the loop is nested inside a task), so
+  // only a post can bring work, and looking again at once would spin.
+  bool due_but_held = false;
   for (;;) {
     bool did_work = delegate->RunReadyWork();
     if (should_quit_) break;
     did_work |= delegate->RunDueWork(&wake_time_);
     if (should_quit_) break;
-    if (did_work) continue;
+    if (did_work) {
+      due_but_held = false;
+      continue;
+    }
     did_work = delegate->RunIdleWork();
     if (should_quit_) break;
-    if (did_work) continue;
-    Duration delay;
-    if (!wake_time_.IsNull()) {
-      delay = wake_time_ - TickClock::Now();
-      if (delay <= Duration()) {
-        wake_time_ = TickClock();
-        continue;
-      }
+    if (did_work) {
+      due_but_held = false;
+      continue;
+    }
+    const bool due = !wake_time_.IsNull() && wake_time_ <= TickClock::Now();
+    if (!due) {
+      due_but_held = false;
+    } else if (!due_but_held) {
+      due_but_held = true;  // it may have come due just now: one more look
+      continue;
     }
     // Before paying for a sleep and the poster's SetEvent (two system calls),
     // spin briefly: under a stream of posts new work arrives within
     // microseconds of the queue running dry.
     if (wake_time_.IsNull() && SpinForWork(delegate)) continue;
+    if (before_sleep_) before_sleep_();
     // Announce the sleep, then look once more: a post that saw the flag clear
     // has already put its task where this look finds it.
     sleeping_.store(true);
@@ -40,10 +50,14 @@ void DefaultMessagePump::Run(Delegate* delegate) {
       sleeping_.store(false);
       continue;
     }
-    if (wake_time_.IsNull())
+    // The wait is measured only now: that last look may have taken in a
+    // delayed task due before the timer known until then.
+    if (wake_time_.IsNull() || due_but_held) {
       event_.Wait();
-    else
-      event_.TimedWait(delay);
+    } else {
+      const Duration delay = wake_time_ - TickClock::Now();
+      if (delay > Duration()) event_.TimedWait(delay);
+    }
     sleeping_.store(false);
   }
   should_quit_ = false;

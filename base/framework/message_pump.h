@@ -4,6 +4,7 @@
 #define BASE_FRAMEWORK_MESSAGE_PUMP_H_
 
 #include <atomic>
+#include <functional>
 
 #include "base/synchronization/waitable_event.h"
 #include "base/time/time.h"
@@ -42,6 +43,10 @@ class DefaultMessagePump : public MessagePump {
   void Wake() override;
   void WakeAt(const TickClock& due) override;
 
+  // Test seam: runs on the loop thread just before the pump announces that
+  // it is going to sleep, where a post from another thread sees no sleeper.
+  void SetBeforeSleepForTesting(std::function<void()> hook) { before_sleep_ = std::move(hook); }
+
  private:
   static constexpr int kSpinRounds = 16;
   static constexpr int kPausesPerRound = 256;
@@ -54,6 +59,7 @@ class DefaultMessagePump : public MessagePump {
   std::atomic<bool> sleeping_{false};
   bool should_quit_ = false;
   TickClock wake_time_;
+  std::function<void()> before_sleep_;
 };
 
 }  // namespace base

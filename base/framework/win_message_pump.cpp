@@ -52,23 +52,36 @@ DWORD WinMessagePump::ToWaitTime(int64_t milliseconds) {
 
 // ---- WinUIMessagePump ----
 
+namespace {
+
+// Registered on first use and never unregistered: with a class per pump, one
+// thread's pump could unregister it between another's failed registration
+// and its CreateWindowExW.
+ATOM PumpWindowClass(WNDPROC proc) {
+  static const ATOM atom = [proc] {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = proc;
+    wc.hInstance = ModuleInstance();
+    wc.lpszClassName = kWindowClass;
+    return ::RegisterClassExW(&wc);
+  }();
+  return atom;
+}
+
+}  // namespace
+
 WinUIMessagePump::WinUIMessagePump() {
-  WNDCLASSEXW wc = {};
-  wc.cbSize = sizeof(wc);
-  wc.lpfnWndProc = &WndProc;
-  wc.hInstance = ModuleInstance();
-  wc.lpszClassName = kWindowClass;
-  // Another thread's UI loop may have registered the class already.
-  ::RegisterClassExW(&wc);
-  window_ = ::CreateWindowExW(0, kWindowClass, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                              wc.hInstance, nullptr);
+  const ATOM atom = PumpWindowClass(&WndProc);
+  BASE_CHECK(atom && "pump window class");
+  window_ = ::CreateWindowExW(0, MAKEINTATOM(atom), nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              ModuleInstance(), nullptr);
   BASE_CHECK(window_ && "pump window");
+  ::SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
 WinUIMessagePump::~WinUIMessagePump() {
   if (window_) ::DestroyWindow(window_);
-  // Fails harmlessly while another loop's window still uses the class.
-  ::UnregisterClassW(kWindowClass, ModuleInstance());
 }
 
 void WinUIMessagePump::Wake() {
@@ -81,53 +94,104 @@ void WinUIMessagePump::Wake() {
 
 void WinUIMessagePump::WakeAt(const TickClock& due) {
   wake_time_ = due;
+  ArmDelayedWorkTimer();
+}
+
+void WinUIMessagePump::ArmDelayedWorkTimer() {
   int64_t delay = MillisecondsUntilWake();
   // The system timer is coarse anyway; SleepUntilWork's own wait is exact.
   if (delay < 10) delay = 10;
   if (delay > 0xFFFFFFFE) delay = 0xFFFFFFFE;
-  ::SetTimer(window_, reinterpret_cast<UINT_PTR>(this), static_cast<UINT>(delay), nullptr);
+  ::SetTimer(window_, kDelayedWorkTimer, static_cast<UINT>(delay), nullptr);
+  delayed_timer_armed_ = true;
+}
+
+void WinUIMessagePump::DisarmDelayedWorkTimer() {
+  if (!delayed_timer_armed_) return;
+  ::KillTimer(window_, kDelayedWorkTimer);
+  delayed_timer_armed_ = false;
 }
 
 LRESULT CALLBACK WinUIMessagePump::WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-  if (message == WM_TIMER) {
-    reinterpret_cast<WinUIMessagePump*>(wparam)->OnTimer();
-  } else if (message == kWakeMessage) {
-    reinterpret_cast<WinUIMessagePump*>(wparam)->OnWakeMessage();
+  auto* pump = reinterpret_cast<WinUIMessagePump*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (pump && message == WM_TIMER && wparam == kDelayedWorkTimer) {
+    pump->OnDelayedWorkTimer();
+    return 0;
+  }
+  if (pump && message == WM_TIMER && wparam == kReadyWorkTimer) {
+    ::KillTimer(hwnd, kReadyWorkTimer);
+    pump->OnWakeFromOtherLoop();
+    return 0;
+  }
+  if (pump && message == kWakeMessage) {
+    pump->wake_posted_.store(0);
+    pump->OnWakeFromOtherLoop();
+    return 0;
   }
   return ::DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-void WinUIMessagePump::OnTimer() {
-  ::KillTimer(window_, reinterpret_cast<UINT_PTR>(this));
-  if (!state_) return;
+// Reached when a loop runs that is not this pump's own (a modal dialog, a
+// window drag), or from this pump's own dispatch.
+void WinUIMessagePump::OnDelayedWorkTimer() {
+  // A timer is periodic: stop it, and arm it again for the next due task.
+  ::KillTimer(window_, kDelayedWorkTimer);
+  delayed_timer_armed_ = false;
+  if (!state_) return;  // not running yet: PumpLoop arms it when it starts
   state_->delegate->RunDueWork(&wake_time_);
-  if (!wake_time_.IsNull()) WakeAt(wake_time_);
+  if (!wake_time_.IsNull()) ArmDelayedWorkTimer();
 }
 
-void WinUIMessagePump::OnWakeMessage() {
-  // Reached when someone else's loop (a modal dialog) dispatched our wake-up.
-  if (!state_) {
-    wake_posted_.store(0);
-    return;
-  }
-  ReplaceWakeMessage();
-  if (state_->delegate->RunReadyWork()) Wake();
+// Another loop dispatched the wake-up: run ready work and nothing else. Its
+// messages are its own (a dialog handles Tab, Enter and Esc itself), so none
+// is taken from the queue here. Work left over wakes the pump again; while
+// input waits, through a timer, since the queue hands out posted messages
+// before input and a stream of wake-ups would starve the dialog.
+void WinUIMessagePump::OnWakeFromOtherLoop() {
+  if (!state_) return;
+  if (!RunReadySlice()) return;
+  if (HIWORD(::GetQueueStatus(QS_INPUT)) != 0)
+    ::SetTimer(window_, kReadyWorkTimer, USER_TIMER_MINIMUM, nullptr);
+  else
+    Wake();
 }
 
 void WinUIMessagePump::PumpLoop() {
+  // As in the default pump: a due task that still did not run is held back
+  // (the loop is nested inside a task), and only messages or posts can help.
+  bool due_but_held = false;
   for (;;) {
     bool more_work = PumpOneMessage();
     if (state_->quit_flag) break;
     more_work |= RunReadySlice();
     if (state_->quit_flag) break;
     more_work |= state_->delegate->RunDueWork(&wake_time_);
-    if (more_work && wake_time_.IsNull()) ::KillTimer(window_, reinterpret_cast<UINT_PTR>(this));
+    // Keep the timer armed whenever delayed tasks wait, for the modal loops
+    // that window messages may enter; it may have been stopped while a task
+    // ran one, or before this loop started.
+    if (wake_time_.IsNull())
+      DisarmDelayedWorkTimer();
+    else if (!delayed_timer_armed_)
+      ArmDelayedWorkTimer();
     if (state_->quit_flag) break;
-    if (more_work) continue;
+    if (more_work) {
+      due_but_held = false;
+      continue;
+    }
     more_work = state_->delegate->RunIdleWork();
     if (state_->quit_flag) break;
-    if (more_work) continue;
-    SleepUntilWork();
+    if (more_work) {
+      due_but_held = false;
+      continue;
+    }
+    const bool due = !wake_time_.IsNull() && MillisecondsUntilWake() == 0;
+    if (!due) {
+      due_but_held = false;
+    } else if (!due_but_held) {
+      due_but_held = true;  // it may have come due just now: one more look
+      continue;
+    }
+    SleepUntilWork(due_but_held);
   }
 }
 
@@ -185,8 +249,8 @@ bool WinUIMessagePump::ReplaceWakeMessage() {
   return HandleOneMessage(msg);
 }
 
-void WinUIMessagePump::SleepUntilWork() {
-  DWORD wait = ToWaitTime(MillisecondsUntilWake());
+void WinUIMessagePump::SleepUntilWork(bool due_but_held) {
+  DWORD wait = due_but_held ? INFINITE : ToWaitTime(MillisecondsUntilWake());
   DWORD result = ::MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   if (result == WAIT_OBJECT_0) {
     MSG msg;

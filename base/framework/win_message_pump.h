@@ -1,5 +1,6 @@
 // The two Windows pumps. WinUIMessagePump waits on the thread's message queue
-// and wakes through a message-only window; WinIOMessagePump waits on an I/O
+// and wakes through a message-only window, whose class is registered once per
+// process and kept; WinIOMessagePump waits on an I/O
 // completion port. Both belong to their loop's thread; only Wake() is called
 // from other threads, and at most one wake-up is in flight at a time.
 #ifndef BASE_FRAMEWORK_WIN_MESSAGE_PUMP_H_
@@ -77,16 +78,24 @@ class WinUIMessagePump : public WinMessagePump {
   virtual void AfterMessage(const MSG& msg);
 
  private:
+  // Timers of the pump window: the earliest delayed task, and ready work
+  // left over by a wake-up that another loop dispatched while input waited.
+  static constexpr UINT_PTR kDelayedWorkTimer = 1;
+  static constexpr UINT_PTR kReadyWorkTimer = 2;
+
   static LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
-  void OnTimer();
-  void OnWakeMessage();
+  void OnDelayedWorkTimer();
+  void OnWakeFromOtherLoop();
+  void ArmDelayedWorkTimer();
+  void DisarmDelayedWorkTimer();
   bool RunReadySlice();
   bool PumpOneMessage();
   bool HandleOneMessage(const MSG& msg);
   bool ReplaceWakeMessage();
-  void SleepUntilWork();
+  void SleepUntilWork(bool due_but_held);
 
   HWND window_ = nullptr;
+  bool delayed_timer_armed_ = false;
   ObserverList<UIObserver> observers_;
 };
 
