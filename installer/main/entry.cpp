@@ -17,7 +17,14 @@ std::wstring ExecutableBaseName(const std::wstring& file_name) {
 
 bool SetUpLogging(const std::wstring& base_name) {
   QLOG_APP(L"app: started");
-  std::wstring temp_folder = LocalAppDataFolderFor(nullptr) + L"Temp\\";
+  const std::wstring local = LocalAppDataFolderFor(nullptr);
+  if (local.empty()) {
+    // A log under "Temp" of whatever the current directory is would be lost
+    // to whoever looks for it; say so where it can be seen.
+    QLOG_ERR(L"app: no local application data folder, error:{0}") << ::GetLastError();
+    return false;
+  }
+  std::wstring temp_folder = local + L"Temp\\";
   if (!PathExists(temp_folder, true)) MakeDirectories(temp_folder);
   LogFile* sink = LogFile::GetInstance();
   sink->SetLogLevel(LV_APP);
@@ -29,12 +36,19 @@ int RunSetupProcess() {
   std::wstring base_name = ExecutableBaseName(ExecutableFileName());
   // Deliberately never closed: the mutex guards the name until the process ends.
   HANDLE mutex = ::CreateMutexW(nullptr, TRUE, base_name.empty() ? nullptr : base_name.c_str());
-  if (!mutex) return 0;
+  if (!mutex) {
+    // Not another copy: the name is held by something this process may not
+    // open, or by an object of another kind. Running unguarded could start
+    // two installations, so stop, and say why.
+    const DWORD error = ::GetLastError();
+    if (SetUpLogging(base_name)) QLOG_ERR(L"app: cannot create the instance mutex, error:{0}") << error;
+    return kExitMutexFailed;
+  }
   if (::GetLastError() == ERROR_ALREADY_EXISTS) {
     ::CloseHandle(mutex);
     return 0;
   }
-  if (!SetUpLogging(base_name)) return 1;
+  if (!SetUpLogging(base_name)) return kExitLoggingFailed;
 
   QLOG_APP(L"------- start setup -------");
   QLOG_APP(L"app: run message loop");

@@ -12,8 +12,13 @@ extern const std::wstring kAppTitle;
 // "setup.exe" -> "setup"; a name with more or fewer than one dot -> "".
 std::wstring ExecutableBaseName(const std::wstring& file_name);
 
-// Sets the sink's threshold and its path under the local Temp folder.
+// Sets the sink's threshold and its path under the local Temp folder; false,
+// with nothing set, when the local application data folder is unknown.
 bool SetUpLogging(const std::wstring& base_name);
+
+// Exit codes besides 0 (a normal run, or another copy already running).
+constexpr int kExitLoggingFailed = 1;
+constexpr int kExitMutexFailed = 2;
 
 // The whole process: returns the exit code.
 int RunSetupProcess();

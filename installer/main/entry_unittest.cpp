@@ -129,4 +129,68 @@ TEST_F(InstallerProcessTest, TwoDotsRunUnguarded) {
   ::DeleteFileW(log.c_str());
 }
 
+// A name held by an object of another kind (here an event) is not another
+// copy running: the run stops with its own exit code and logs why.
+TEST_F(InstallerProcessTest, MutexThatCannotBeCreatedFailsTheRun) {
+  Prepare(L"heldname.exe");
+  std::wstring log = LogPathFor(L"heldname");
+  ::DeleteFileW(log.c_str());
+  base::win32::ScopedHandle squatter(::CreateEventW(nullptr, TRUE, FALSE, L"heldname"));
+  ASSERT_TRUE(squatter.Valid());
+  HANDLE process = Start();
+  ASSERT_NE(nullptr, process);
+  ASSERT_EQ(WAIT_OBJECT_0, ::WaitForSingleObject(process, 10000));
+  DWORD code = 0;
+  ::GetExitCodeProcess(process, &code);
+  EXPECT_EQ(static_cast<DWORD>(kExitMutexFailed), code);
+  const std::string text = ReadFile(log);
+  EXPECT_NE(std::string::npos, text.find("LV_ERR] app: cannot create the instance mutex, error:6")) << text;
+  EXPECT_EQ(0u, Count(text, "start setup"));
+  ::DeleteFileW(log.c_str());
+}
+
+// The user's shell folder for local application data, pointed elsewhere
+// for one test and put back afterwards.
+class LocalAppDataOverride {
+ public:
+  explicit LocalAppDataOverride(const std::wstring& value) {
+    ::RegOpenKeyExW(HKEY_CURRENT_USER, kKey, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, &key_);
+    DWORD size = sizeof(saved_);
+    had_value_ = ::RegQueryValueExW(key_, L"Local AppData", nullptr, &type_,
+                                    reinterpret_cast<BYTE*>(saved_), &size) == ERROR_SUCCESS;
+    saved_size_ = size;
+    ::RegSetValueExW(key_, L"Local AppData", 0, REG_EXPAND_SZ,
+                     reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+  }
+  ~LocalAppDataOverride() {
+    if (had_value_)
+      ::RegSetValueExW(key_, L"Local AppData", 0, type_, reinterpret_cast<const BYTE*>(saved_), saved_size_);
+    else
+      ::RegDeleteValueW(key_, L"Local AppData");
+    ::RegCloseKey(key_);
+  }
+  bool ok() const { return key_ != nullptr; }
+
+ private:
+  static constexpr const wchar_t* kKey =
+      L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+  HKEY key_ = nullptr;
+  bool had_value_ = false;
+  DWORD type_ = REG_EXPAND_SZ;
+  wchar_t saved_[MAX_PATH] = {};
+  DWORD saved_size_ = 0;
+};
+
+// Without a local application data folder the logging set-up fails rather
+// than send the log to "Temp" under whatever the current directory is.
+TEST(SetUpLoggingTest, FailsWithoutLocalAppDataFolder) {
+  {
+    LocalAppDataOverride override(L"Q:\\no such drive\\Local");
+    ASSERT_TRUE(override.ok());
+    EXPECT_FALSE(SetUpLogging(L"nolocal"));
+  }
+  EXPECT_TRUE(SetUpLogging(L"withlocal"));
+}
+
 }  // namespace
