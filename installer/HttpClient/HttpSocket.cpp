@@ -20,6 +20,18 @@ void CHttpSocket::ScopedSocket::Reset(SOCKET s) {
   socket_ = s;
 }
 
+namespace {
+
+// This client reads bodies as they stand; a chunked one would have its
+// chunk-size lines written into the file and be reported as a success.
+bool IsChunked(const CHttpHeader& response) {
+  std::string coding = response.GetValue("Transfer-Encoding");
+  for (char& c : coding) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+  return coding.find("chunked") != std::string::npos;
+}
+
+}  // namespace
+
 CHttpSocket::CHttpSocket() {
   WSADATA data;
   winsock_started_ = ::WSAStartup(MAKEWORD(2, 2), &data) == 0;
@@ -128,7 +140,10 @@ std::wstring CHttpSocket::RedirectTarget(const CHttpHeader& response, const Http
 CHttpSocket::Step CHttpSocket::FetchToFileOnce(const std::wstring& url, const std::wstring& path,
                                                bool* file_created, std::wstring* next_url) {
   HttpUrlParts parts = SplitHttpUrl(url);
-  if (parts.port == 443) return Step::kRefused;  // no TLS here
+  if (parts.secure) {  // no TLS here
+    error_code_ = HIE_CONNECT_FAILED;
+    return Step::kRefused;
+  }
   std::string host = WideToAnsi(parts.host);
   if (!Connect(host, parts.port)) return Step::kRefused;
   SendRequest(host, WideToAnsi(parts.path));
@@ -145,6 +160,7 @@ CHttpSocket::Step CHttpSocket::FetchToFileOnce(const std::wstring& url, const st
     return Step::kRedirect;
   }
   if (response.status == 400) throw HIE_HTTP_ERROR;
+  if (IsChunked(response)) throw HIE_READ_FAILED;
 
   // Without a Content-Length the body runs until the server closes.
   bool length_known = false;
@@ -215,7 +231,10 @@ bool CHttpSocket::FetchToFile(const wchar_t* url, const wchar_t* file_path) {
 CHttpSocket::Step CHttpSocket::FetchToMemoryOnce(const std::wstring& url, char** data, int* length,
                                                  std::wstring* next_url) {
   HttpUrlParts parts = SplitHttpUrl(url);
-  if (parts.port == 443) return Step::kRefused;
+  if (parts.secure) {
+    error_code_ = HIE_CONNECT_FAILED;
+    return Step::kRefused;
+  }
   std::string host = WideToAnsi(parts.host);
   if (!Connect(host, parts.port)) throw HIE_OPEN_FAILED;
   SendRequest(host, WideToAnsi(parts.path));
@@ -227,6 +246,7 @@ CHttpSocket::Step CHttpSocket::FetchToMemoryOnce(const std::wstring& url, char**
     *next_url = RedirectTarget(response, parts);
     return Step::kRedirect;
   }
+  if (IsChunked(response)) throw HIE_READ_FAILED;
 
   int64_t announced = 0;
   std::string length_text = response.GetValue("Content-Length");

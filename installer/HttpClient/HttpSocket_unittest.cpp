@@ -15,6 +15,8 @@ using http_testing::Pattern;
 using http_testing::PeerUrl;
 using http_testing::ReadFile;
 using http_testing::RecordingCallback;
+using http_testing::Servers;
+using http_testing::TlsUrl;
 
 class HttpSocketTest : public http_testing::ClientTest<CHttpSocket> {
  protected:
@@ -157,22 +159,39 @@ TEST_F(HttpSocketTest, OtherErrorStatusesStoreTheirBody) {
   EXPECT_EQ(client_.LastErrorCode(), HIE_NONE);
 }
 
-// A URL whose port comes out as 443 is refused at once: no code, no
-// report, no connection, no file.
-TEST_F(HttpSocketTest, RefusesPort443WithoutErrorCode) {
+// "https://" (on any port) is refused at once, as a connection failure:
+// no report, no connection, no file. "http://" to port 443 is plain HTTP,
+// which nginx's TLS port answers with a 400.
+TEST_F(HttpSocketTest, RefusesHttpsWithConnectError) {
   std::wstring file = scratch_.File(L"tls.bin");
-  for (const wchar_t* url : {L"https://127.0.0.1/small.txt", L"http://127.0.0.1:443/small.txt"}) {
+  const std::wstring alt = TlsUrl(Servers().tls_alt_port, L"/small.txt");
+  for (const wchar_t* url : {L"https://127.0.0.1/small.txt", alt.c_str()}) {
     SCOPED_TRACE(url);
-    EXPECT_FALSE(client_.FetchToFile(url, file.c_str()));
+    CHttpSocket client;
+    EXPECT_FALSE(client.FetchToFile(url, file.c_str()));
+    EXPECT_EQ(client.LastErrorCode(), HIE_CONNECT_FAILED);
     char* data = nullptr;
     int length = 0;
-    EXPECT_FALSE(client_.FetchToMemory(url, &data, &length));
+    CHttpSocket memory;
+    EXPECT_FALSE(memory.FetchToMemory(url, &data, &length));
     EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(memory.LastErrorCode(), HIE_CONNECT_FAILED);
+    EXPECT_STREQ(client.ResolvedAddress(), L"");
   }
-  EXPECT_EQ(client_.LastErrorCode(), HIE_NONE);
   EXPECT_TRUE(callback_.events.empty());
   EXPECT_FALSE(http_testing::FileExists(file));
-  EXPECT_STREQ(client_.ResolvedAddress(), L"");
+  EXPECT_FALSE(client_.FetchToFile(L"http://127.0.0.1:443/small.txt", file.c_str()));
+  EXPECT_EQ(client_.LastStatusCode(), 400);
+}
+
+// A chunked body is refused rather than written with its chunk-size lines.
+TEST_F(HttpSocketTest, ChunkedBodyIsRefused) {
+  std::wstring file = scratch_.File(L"chunked.bin");
+  EXPECT_FALSE(client_.FetchToFile(PeerUrl(L"/chunked").c_str(), file.c_str()));
+  EXPECT_EQ(client_.LastErrorCode(), HIE_READ_FAILED);
+  EXPECT_FALSE(http_testing::FileExists(file));
+  ExpectFailedOnce();
+  ExpectMemoryFetchFails(PeerUrl(L"/chunked"), HIE_READ_FAILED);
 }
 
 // Absolute, root-relative and folder-relative redirects are followed.
@@ -220,11 +239,11 @@ TEST_F(HttpSocketTest, RedirectWithoutLocationFails) {
   EXPECT_FALSE(http_testing::FileExists(file));
 }
 
-// A redirect to https ends in the 443 refusal; the half-made file goes.
+// A redirect to https ends in the TLS refusal; the half-made file goes.
 TEST_F(HttpSocketTest, RedirectToHttpsIsRefused) {
   std::wstring file = scratch_.File(L"to-tls.bin");
   EXPECT_FALSE(client_.FetchToFile(PeerUrl(L"/redirect/https").c_str(), file.c_str()));
-  EXPECT_EQ(client_.LastErrorCode(), HIE_NONE);
+  EXPECT_EQ(client_.LastErrorCode(), HIE_CONNECT_FAILED);
   EXPECT_FALSE(http_testing::FileExists(file));
   std::string body;
   EXPECT_FALSE(Fetch(PeerUrl(L"/redirect/https"), &body));

@@ -46,6 +46,7 @@ Parts Split(const std::basic_string<Char>& url) {
     rest = url.substr(http_at + http.size());
   } else if (https_at != String::npos) {
     parts.port = 443;
+    parts.secure = true;
     rest = url.substr(https_at + https.size());
   } else {
     rest = url;
@@ -77,7 +78,7 @@ std::wstring ResolveRedirectUrl(const HttpUrlParts& from, const std::wstring& lo
   auto starts_with = [&location](const wchar_t* prefix) { return location.rfind(prefix, 0) == 0; };
   if ((starts_with(L"http://") && location.size() > 6) || (starts_with(L"https://") && location.size() > 7))
     return location;
-  const wchar_t* scheme = from.port == 443 ? L"https:" : L"http:";
+  const wchar_t* scheme = from.secure ? L"https:" : L"http:";
   if (starts_with(L"//")) return scheme + location;
   // The port is written out so that the result splits to the same one.
   std::wstring origin = std::wstring(scheme) + L"//" + from.host + L":" + std::to_wstring(from.port);

@@ -14,11 +14,6 @@ using http_internal::WideOrEmpty;
 namespace {
 
 constexpr DWORD kAddAndReplace = WINHTTP_ADDREQ_FLAG_ADD | WINHTTP_ADDREQ_FLAG_REPLACE;  // 0xA0000000
-// Unknown CA, wrong usage, invalid common name and invalid date are all
-// ignored, with 0x1 as the system's own tools set it; some WinHTTP builds
-// refuse that bit, and then the four ignore flags go alone.
-constexpr DWORD kIgnoreCertificateErrors = 0x3301;
-constexpr DWORD kIgnoreCertificateErrorsOnly = 0x3300;
 constexpr DWORD kReadBlock = 4096;
 // A larger buffer is taken when more is available at once, up to this.
 constexpr DWORD kMaxReadBlock = 1 << 20;
@@ -73,9 +68,9 @@ bool CWinHttp::OpenSession() {
   return true;
 }
 
-bool CWinHttp::SendRequest(const std::wstring& host, const std::wstring& path, unsigned short port, int type,
+bool CWinHttp::SendRequest(const std::wstring& host, const std::wstring& path, unsigned short port,
+                           bool secure, int type,
                            const char* post_data, const std::wstring* extra_headers) {
-  if (port == 443) secure_ = true;
   connection_.Reset(::WinHttpConnect(session_.Get(), host.c_str(), port, 0));
   if (!connection_) {
     error_code_ = HIE_CONNECT_FAILED;
@@ -83,17 +78,10 @@ bool CWinHttp::SendRequest(const std::wstring& host, const std::wstring& path, u
   }
   request_.Reset(::WinHttpOpenRequest(connection_.Get(), type != 0 ? L"POST" : L"GET", path.c_str(), nullptr,
                                       WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
-                                      secure_ ? WINHTTP_FLAG_SECURE : 0));
+                                      secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request_) {
     error_code_ = HIE_OPEN_FAILED;
     return false;
-  }
-  if (secure_) {
-    DWORD flags = kIgnoreCertificateErrors;
-    if (!::WinHttpSetOption(request_.Get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags))) {
-      flags = kIgnoreCertificateErrorsOnly;
-      ::WinHttpSetOption(request_.Get(), WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof(flags));
-    }
   }
   std::wstring block = AnsiToWide(header_.HeaderBlock());
   ::WinHttpAddRequestHeaders(request_.Get(), block.c_str(), static_cast<DWORD>(-1L), kAddAndReplace);
@@ -115,7 +103,7 @@ bool CWinHttp::SendRequest(const std::wstring& host, const std::wstring& path, u
 
 bool CWinHttp::SendGet(const wchar_t* url) {
   HttpUrlParts parts = SplitHttpUrl(WideOrEmpty(url));
-  return SendRequest(parts.host, parts.path, parts.port, 0, nullptr, nullptr);
+  return SendRequest(parts.host, parts.path, parts.port, parts.secure, 0, nullptr, nullptr);
 }
 
 bool CWinHttp::QueryNumber(DWORD query, int64_t* value) {
@@ -149,10 +137,14 @@ double CWinHttp::QueryRemoteSize(const wchar_t* url) {
 }
 
 bool CWinHttp::FetchToFile(const wchar_t* url, const wchar_t* file_path) {
-  if (!OpenSession() || !SendGet(url)) return false;
+  if (!OpenSession() || !SendGet(url)) {
+    Notify(XFER_FAILED, 0, 0);
+    return false;
+  }
   const std::wstring path = WideOrEmpty(file_path);
   base::win32::ScopedHandle file;
   bool ok = false;
+  int64_t final_total = 0;
   try {
     ReadStatus();
     int64_t total = 0;
@@ -189,6 +181,7 @@ bool CWinHttp::FetchToFile(const wchar_t* url, const wchar_t* file_path) {
     // The file was sized in advance: a stream that ended early would leave
     // zeros where the missing bytes belong.
     if (received != total) throw HIE_READ_FAILED;
+    final_total = total;
     ok = true;
   } catch (HttpInterfaceError error) {
     error_code_ = error;
@@ -196,6 +189,12 @@ bool CWinHttp::FetchToFile(const wchar_t* url, const wchar_t* file_path) {
   bool created = file.Valid();
   file.Reset();
   if (!ok && created) ::DeleteFileW(path.c_str());
+  // As every client's callers expect: one final report either way.
+  if (ok) {
+    Notify(XFER_DONE, static_cast<double>(final_total), static_cast<double>(final_total));
+  } else {
+    Notify(XFER_FAILED, 0, 0);
+  }
   return ok;
 }
 
@@ -236,8 +235,8 @@ bool CWinHttp::FetchToMemory(const wchar_t* url, char** data, int* length) {
 }
 
 std::string CWinHttp::RequestParts(const std::wstring& host, const std::wstring& path, unsigned short port,
-                                   int type, const char* post_data, const std::wstring* headers) {
-  if (!OpenSession() || !SendRequest(host, path, port, type, post_data, headers)) return std::string();
+                                   bool secure, int type, const char* post_data, const std::wstring* headers) {
+  if (!OpenSession() || !SendRequest(host, path, port, secure, type, post_data, headers)) return std::string();
   ReadStatus();
   if (http_code_ == 404) {
     error_code_ = HIE_HTTP_ERROR;
@@ -267,12 +266,14 @@ std::string CWinHttp::RequestParts(const std::wstring& host, const std::wstring&
 std::string CWinHttp::Request(const wchar_t* url, int type, const char* post_data, const wchar_t* headers) {
   HttpUrlParts parts = SplitHttpUrl(WideOrEmpty(url));
   std::wstring extra = WideOrEmpty(headers);
-  return RequestParts(parts.host, parts.path, parts.port, type, post_data, headers ? &extra : nullptr);
+  return RequestParts(parts.host, parts.path, parts.port, parts.secure, type, post_data,
+                      headers ? &extra : nullptr);
 }
 
 std::string CWinHttp::Request(const char* url, int type, const char* post_data, const char* headers) {
   HttpUrlPartsA parts = SplitHttpUrl(http_internal::NarrowOrEmpty(url));
   std::wstring extra = headers ? AnsiToWide(headers) : std::wstring();
-  return RequestParts(AnsiToWide(parts.host), AnsiToWide(parts.path), parts.port, type, post_data,
+  return RequestParts(AnsiToWide(parts.host), AnsiToWide(parts.path), parts.port, parts.secure, type,
+                      post_data,
                       headers ? &extra : nullptr);
 }

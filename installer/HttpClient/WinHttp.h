@@ -58,18 +58,17 @@ class CWinHttp : public IWinHttp {
   void CloseHandles();
   // Connects, opens, sends and receives the response head; on failure
   // stores the code and answers false.
-  bool SendRequest(const std::wstring& host, const std::wstring& path, unsigned short port, int type,
-                   const char* post_data, const std::wstring* extra_headers);
+  bool SendRequest(const std::wstring& host, const std::wstring& path, unsigned short port, bool secure,
+                   int type, const char* post_data, const std::wstring* extra_headers);
   bool SendGet(const wchar_t* url);
   // A response header as a number read from its decimal text (48 bytes).
   bool QueryNumber(DWORD query, int64_t* value);
   void ReadStatus();
-  std::string RequestParts(const std::wstring& host, const std::wstring& path, unsigned short port, int type,
-                           const char* post_data, const std::wstring* headers);
+  std::string RequestParts(const std::wstring& host, const std::wstring& path, unsigned short port, bool secure,
+                           int type, const char* post_data, const std::wstring* headers);
   void Notify(int state, double total, double received);
 
   int http_code_ = 0;
-  bool secure_ = false;  // set by the first URL whose port is 443, never cleared
   ScopedWinHttp session_;
   ScopedWinHttp connection_;
   ScopedWinHttp request_;

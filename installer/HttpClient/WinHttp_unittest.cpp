@@ -13,6 +13,7 @@ using http_testing::NginxUrl;
 using http_testing::Pattern;
 using http_testing::PeerUrl;
 using http_testing::ReadFile;
+using http_testing::TlsUrl;
 using http_testing::RecordingCallback;
 using http_testing::Servers;
 
@@ -20,10 +21,13 @@ const wchar_t* const kNoHeaders = nullptr;
 
 class WinHttpTest : public http_testing::ClientTest<CWinHttp> {
  protected:
-  // This client reports blocks only: no XFER_DONE, no XFER_FAILED.
-  void ExpectOnlyRunning(double total, double last) {
+  // Block reports counting up to |last|, then one XFER_DONE, as every
+  // client's callers expect.
+  void ExpectRunningThenDone(double total, double last) {
+    ASSERT_FALSE(callback_.events.empty());
     double previous = 0;
-    for (const auto& e : callback_.events) {
+    for (size_t i = 0; i + 1 < callback_.events.size(); ++i) {
+      const auto& e = callback_.events[i];
       EXPECT_EQ(e.state, XFER_RUNNING);
       EXPECT_EQ(e.param, &callback_);
       EXPECT_EQ(e.total, total);
@@ -31,8 +35,10 @@ class WinHttpTest : public http_testing::ClientTest<CWinHttp> {
       previous = e.received;
     }
     EXPECT_EQ(previous, last);
+    EXPECT_EQ(callback_.Last()->state, XFER_DONE);
+    EXPECT_EQ(callback_.Last()->total, total);
+    EXPECT_EQ(callback_.Last()->received, total);
   }
-
 };
 
 TEST_F(WinHttpTest, RangeDownloadsExactlyTheRange) {
@@ -42,7 +48,7 @@ TEST_F(WinHttpTest, RangeDownloadsExactlyTheRange) {
   EXPECT_EQ(client_.LastStatusCode(), 206);
   EXPECT_EQ(ReadFile(file), Pattern(4000, 1000));
   EXPECT_FALSE(callback_.events.empty());
-  ExpectOnlyRunning(4000, 4000);
+  ExpectRunningThenDone(4000, 4000);
   EXPECT_EQ(client_.LastErrorCode(), HIE_NONE);
 }
 
@@ -50,7 +56,7 @@ TEST_F(WinHttpTest, WholeFileAndItsSize) {
   std::wstring file = scratch_.File(L"whole.bin");
   ASSERT_TRUE(client_.FetchToFile(NginxUrl(L"/pattern-1m.bin").c_str(), file.c_str()));
   EXPECT_EQ(ReadFile(file), Pattern(1 << 20));
-  ExpectOnlyRunning(1 << 20, 1 << 20);
+  ExpectRunningThenDone(1 << 20, 1 << 20);
   CWinHttp sizer;
   EXPECT_EQ(sizer.QueryRemoteSize(NginxUrl(L"/pattern-1m.bin").c_str()), 1048576.0);
   EXPECT_EQ(sizer.LastStatusCode(), 200);
@@ -61,7 +67,8 @@ TEST_F(WinHttpTest, ZeroLengthGivesEmptyFile) {
   ASSERT_TRUE(client_.FetchToFile(NginxUrl(L"/empty.bin").c_str(), file.c_str()));
   EXPECT_TRUE(http_testing::FileExists(file));
   EXPECT_EQ(ReadFile(file), "");
-  EXPECT_TRUE(callback_.events.empty());
+  ASSERT_EQ(callback_.events.size(), 1u);
+  EXPECT_EQ(callback_.Last()->state, XFER_DONE);
 }
 
 TEST_F(WinHttpTest, MissingLengthFailsWithQueryError) {
@@ -69,7 +76,7 @@ TEST_F(WinHttpTest, MissingLengthFailsWithQueryError) {
   EXPECT_FALSE(client_.FetchToFile(PeerUrl(L"/nolength").c_str(), file.c_str()));
   EXPECT_EQ(client_.LastErrorCode(), HIE_QUERY_FAILED);
   EXPECT_FALSE(http_testing::FileExists(file));
-  EXPECT_TRUE(callback_.events.empty());
+  ExpectFailedOnce();
   CWinHttp sizer;
   EXPECT_EQ(sizer.QueryRemoteSize(PeerUrl(L"/nolength").c_str()), 0.0);
   EXPECT_EQ(sizer.LastErrorCode(), HIE_QUERY_FAILED);
@@ -129,24 +136,27 @@ TEST_F(WinHttpTest, HeadersOnTheWire) {
   EXPECT_EQ(mine.find("Microsoft Internet Explorer"), std::string::npos) << mine;
 }
 
-// TLS on 443; once set the secure flag stays, and certificates are not
-// checked: a self-signed and an expired certificate both pass.
-TEST_F(WinHttpTest, TlsWithoutCertificateChecks) {
+// TLS by scheme on any port, with the certificate checked: the trusted one
+// passes on 443 and elsewhere; a self-signed and an expired one fail; and
+// "http://" to port 443 stays plain (nginx's TLS port answers 400).
+TEST_F(WinHttpTest, TlsBySchemeWithCertificateChecks) {
   std::wstring file = scratch_.File(L"tls.bin");
   ASSERT_TRUE(client_.FetchToFile(L"https://127.0.0.1/pattern-1m.bin", file.c_str()));
   EXPECT_EQ(ReadFile(file), Pattern(1 << 20));
-  for (int port : {Servers().tls_self_port, Servers().tls_expired_port, Servers().tls_alt_port}) {
+  EXPECT_EQ(callback_.Count(XFER_DONE), 1);
+  EXPECT_EQ(client_.Request(TlsUrl(Servers().tls_alt_port, L"/small.txt").c_str(), 0, nullptr, kNoHeaders),
+            "hello from nginx\n");
+  EXPECT_EQ(client_.LastStatusCode(), 200);
+  for (int port : {Servers().tls_self_port, Servers().tls_expired_port}) {
     SCOPED_TRACE(port);
-    std::wstring url = L"http://127.0.0.1:" + std::to_wstring(port) + L"/small.txt";
-    EXPECT_EQ(client_.Request(url.c_str(), 0, nullptr, kNoHeaders), "hello from nginx\n");
-    EXPECT_EQ(client_.LastStatusCode(), 200);
+    CWinHttp client;
+    EXPECT_EQ(client.Request(TlsUrl(port, L"/small.txt").c_str(), 0, nullptr, kNoHeaders), "");
+    EXPECT_NE(client.LastStatusCode(), 200);
+    EXPECT_EQ(client.LastErrorCode(), HIE_SEND_FAILED);
   }
-  EXPECT_EQ(client_.LastErrorCode(), HIE_NONE);
-
-  CWinHttp fresh;
-  std::wstring alt = L"http://127.0.0.1:" + std::to_wstring(Servers().tls_alt_port) + L"/small.txt";
-  fresh.Request(alt.c_str(), 0, nullptr, kNoHeaders);
-  EXPECT_EQ(fresh.LastStatusCode(), 400);  // plain HTTP to a TLS port
+  CWinHttp plain;
+  plain.Request(L"http://127.0.0.1:443/small.txt", 0, nullptr, kNoHeaders);
+  EXPECT_EQ(plain.LastStatusCode(), 400);
 }
 
 // The file is sized in advance, so a body that ends early must be caught
@@ -154,8 +164,9 @@ TEST_F(WinHttpTest, TlsWithoutCertificateChecks) {
 TEST_F(WinHttpTest, ShortBodyFailsAndDeletesFile) {
   std::wstring file = scratch_.File(L"short.bin");
   EXPECT_FALSE(client_.FetchToFile(PeerUrl(L"/short").c_str(), file.c_str()));
-  EXPECT_NE(client_.LastErrorCode(), HIE_NONE);
+  EXPECT_EQ(client_.LastErrorCode(), HIE_READ_FAILED);
   EXPECT_FALSE(http_testing::FileExists(file));
+  ExpectFailedOnce();
   CWinHttp memory;
   std::string body;
   EXPECT_FALSE(Fetch(memory, PeerUrl(L"/short"), &body));

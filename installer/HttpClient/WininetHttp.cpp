@@ -49,14 +49,15 @@ void CWininetHttp::SendOnce(const HttpUrlParts& target, bool post, const std::ws
                             const char* post_data) {
   request_.Reset();
   connection_.Reset();
-  if (target.port == 443) secure_ = true;
   connection_.Reset(::InternetConnectW(session_.Get(), target.host.c_str(), target.port, nullptr, nullptr,
                                        INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection_) throw HIE_CONNECT_FAILED;
   // Nothing fetched here is wanted twice; without NO_CACHE_WRITE every range
   // of the installer would also land in the user's internet cache.
   DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_NO_AUTO_REDIRECT;
-  if (secure_) flags |= INTERNET_FLAG_SECURE | INTERNET_FLAG_IGNORE_CERT_DATE_INVALID;
+  // TLS by scheme, per hop; the certificate is checked in full (an expired
+  // one included), since what arrives here may run elevated.
+  if (target.secure) flags |= INTERNET_FLAG_SECURE;
   request_.Reset(::HttpOpenRequestW(connection_.Get(), post ? L"POST" : L"GET", target.path.c_str(), L"HTTP/1.1",
                                     nullptr, nullptr, flags, 0));
   if (!request_) throw HIE_OPEN_FAILED;

@@ -73,7 +73,6 @@ class CWininetHttp : public IWininetHttp {
   void ApplyTimeouts(HINTERNET handle);
 
   int http_code_ = 0;
-  bool secure_ = false;  // set by the first URL whose port is 443, never cleared
   ScopedInternet session_;
   ScopedInternet connection_;
   ScopedInternet request_;

@@ -200,57 +200,44 @@ TEST_F(WininetHttpTest, HeadersOnTheWire) {
   EXPECT_EQ(mine.find("Mozilla"), std::string::npos) << mine;
 }
 
-TEST_F(WininetHttpTest, TlsOnPort443) {
+// The scheme decides TLS, per request: "https://" on 443 or on any other
+// port, "http://" in the clear even on port 443 (where nginx's TLS port
+// says so with a 400), and one object follows each URL's own scheme.
+TEST_F(WininetHttpTest, TlsByScheme) {
   std::wstring file = scratch_.File(L"tls.bin");
   ASSERT_TRUE(client_.FetchToFile(L"https://127.0.0.1/pattern-1m.bin", file.c_str()));
   EXPECT_EQ(ReadFile(file), Pattern(1 << 20));
   ExpectDone(1 << 20);
 
-  // "http://" with port 443 speaks TLS too.
-  CWininetHttp plain_scheme;
-  EXPECT_EQ(plain_scheme.Request(L"http://127.0.0.1:443/small.txt", 0, nullptr, static_cast<const wchar_t*>(nullptr)),
+  const wchar_t* kNoHeaders = nullptr;
+  EXPECT_EQ(client_.Request(TlsUrl(Servers().tls_alt_port, L"/small.txt").c_str(), 0, nullptr, kNoHeaders),
             "hello from nginx\n");
-  EXPECT_EQ(plain_scheme.LastErrorCode(), HIE_NONE);
-  // "https://" with another port is plain HTTP: nginx's TLS port says so.
-  CWininetHttp other_port;
-  other_port.Request(TlsUrl(Servers().tls_alt_port, L"/small.txt").c_str(), 0, nullptr,
-                     static_cast<const wchar_t*>(nullptr));
-  EXPECT_EQ(other_port.LastStatusCode(), 400);
-}
-
-// After one 443 URL the object keeps speaking TLS, whatever later URLs say.
-TEST_F(WininetHttpTest, SecureFlagStaysSet) {
-  const std::wstring alt = L"http://127.0.0.1:" + std::to_wstring(Servers().tls_alt_port) + L"/small.txt";
-  CWininetHttp fresh;
-  fresh.Request(alt.c_str(), 0, nullptr, static_cast<const wchar_t*>(nullptr));
-  EXPECT_EQ(fresh.LastStatusCode(), 400);  // plain HTTP to a TLS port
-
-  EXPECT_EQ(client_.QueryRemoteSize(L"https://127.0.0.1/small.txt"), 17.0);
-  EXPECT_EQ(client_.Request(alt.c_str(), 0, nullptr, static_cast<const wchar_t*>(nullptr)), "hello from nginx\n");
   EXPECT_EQ(client_.LastStatusCode(), 200);
-  // ...and so can no longer reach a plain HTTP server.
-  std::wstring file = scratch_.File(L"plain.bin");
-  EXPECT_FALSE(client_.FetchToFile(NginxUrl(L"/small.txt").c_str(), file.c_str()));
-  EXPECT_EQ(client_.LastErrorCode(), HIE_SEND_FAILED);
+  client_.Request(L"http://127.0.0.1:443/small.txt", 0, nullptr, kNoHeaders);
+  EXPECT_EQ(client_.LastStatusCode(), 400);
+  std::wstring plain = scratch_.File(L"plain.bin");
+  EXPECT_TRUE(client_.FetchToFile(NginxUrl(L"/small.txt").c_str(), plain.c_str()));
+  EXPECT_EQ(ReadFile(plain), "hello from nginx\n");
+  // A redirect from plain HTTP to "https://" switches to TLS for that hop.
+  EXPECT_EQ(client_.Request(PeerUrl(L"/redirect/https").c_str(), 0, nullptr, kNoHeaders), "hello from nginx\n");
+  EXPECT_EQ(client_.LastErrorCode(), HIE_NONE);
 }
 
-// Certificates: an unknown issuer fails the send; a trusted but expired
-// certificate passes, since the date is ignored.
+// Certificates are checked in full: an unknown issuer and an expired
+// certificate both fail the send; the trusted one passes on any port.
 TEST_F(WininetHttpTest, CertificateChecks) {
-  ASSERT_EQ(client_.QueryRemoteSize(L"https://127.0.0.1/small.txt"), 17.0);
-  const std::wstring self_signed = L"http://127.0.0.1:" + std::to_wstring(Servers().tls_self_port) + L"/small.txt";
-  std::wstring file = scratch_.File(L"cert.bin");
-  EXPECT_FALSE(client_.FetchToFile(self_signed.c_str(), file.c_str()));
-  EXPECT_EQ(client_.LastErrorCode(), HIE_SEND_FAILED);
-  ExpectFailedOnce();
-
-  CWininetHttp expired;
-  ASSERT_EQ(expired.QueryRemoteSize(L"https://127.0.0.1/small.txt"), 17.0);
-  const std::wstring expired_url =
-      L"http://127.0.0.1:" + std::to_wstring(Servers().tls_expired_port) + L"/small.txt";
-  EXPECT_EQ(expired.Request(expired_url.c_str(), 0, nullptr, static_cast<const wchar_t*>(nullptr)),
-            "hello from nginx\n");
-  EXPECT_EQ(expired.LastErrorCode(), HIE_NONE);
+  for (int port : {Servers().tls_self_port, Servers().tls_expired_port}) {
+    SCOPED_TRACE(port);
+    CWininetHttp client;
+    RecordingCallback callback;
+    client.SetProgressSink(&callback, &callback);
+    std::wstring file = scratch_.File(L"cert.bin");
+    EXPECT_FALSE(client.FetchToFile(TlsUrl(port, L"/small.txt").c_str(), file.c_str()));
+    EXPECT_EQ(client.LastErrorCode(), HIE_SEND_FAILED);
+    EXPECT_EQ(callback.Count(XFER_FAILED), 1);
+    EXPECT_FALSE(http_testing::FileExists(file));
+  }
+  EXPECT_EQ(client_.QueryRemoteSize(TlsUrl(Servers().tls_alt_port, L"/small.txt").c_str()), 17.0);
 }
 
 TEST_F(WininetHttpTest, CreatesMissingFolders) {

@@ -174,6 +174,10 @@ def handle(conn, head, body):
         conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\nConnection: close\r\n\r\n" +
                      pattern(400))
         return False
+    if path == "/chunked":
+        conn.sendall(b"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nConnection: close\r\n\r\n"
+                     b"5\r\nhello\r\n0\r\n\r\n")
+        return False
     if path == "/lower":
         conn.sendall(b"HTTP/1.1 200 OK\r\ncontent-length: 5\r\nconnection: close\r\n\r\nhello")
         return False
