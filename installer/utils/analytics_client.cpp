@@ -11,6 +11,7 @@
 #include "installer/HttpClient/WininetHttp.h"
 #include "installer/utils/ini_file.h"
 #include "installer/utils/log.h"
+#include "installer/utils/telemetry_timeouts.h"
 
 namespace {
 
@@ -123,6 +124,7 @@ DWORD WINAPI RunSendTask(void* param) {
     IHttpBase* raw = nullptr;
     if (MakeHttpClient(&raw, HTTP_CLIENT_WININET) && raw) {
       std::unique_ptr<IHttpBase, HttpClientDeleter> client(raw);
+      telemetry::ApplyTimeouts(client.get());
       if (auto* wininet = dynamic_cast<IWininetHttp*>(client.get())) {
         // The answer, and any failure, is of no interest: nothing is retried.
         wininet->Request(task->url.c_str(), HTTP_REQUEST_POST, task->body.c_str(), static_cast<const char*>(nullptr));

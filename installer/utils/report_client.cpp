@@ -12,6 +12,7 @@
 #include "base/util/string_util.h"
 #include "installer/HttpClient/HttpInterface.h"
 #include "installer/HttpClient/WininetHttp.h"
+#include "installer/utils/telemetry_timeouts.h"
 #include "installer/utils/ini_file.h"
 #include "installer/utils/log.h"
 #include "installer/utils/public_fun.h"
@@ -118,6 +119,7 @@ bool ReportClient::Send(const std::string& action, const std::string& status) {
   }
   // Handed to the request thread with the rest of the exchange.
   exchange->client.reset(client);
+  telemetry::ApplyTimeouts(client);
 
   const std::string timestamp = TimestampText(GetUnixTime());
   const std::string day = DayText(base::WallClock::Now().ToCalendar(true));

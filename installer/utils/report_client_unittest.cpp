@@ -12,7 +12,9 @@
 
 #include "installer/utils/ini_file.h"
 #include "installer/utils/public_fun.h"
+#include "installer/utils/analytics_client.h"
 #include "installer/utils/report_key.h"
+#include "installer/utils/telemetry_timeouts.h"
 #include "installer/utils/testing/collector_client.h"
 
 namespace {
@@ -138,6 +140,28 @@ TEST_F(ReportClientTest, SendNeverWaitsPastItsLimit) {
   client.SetWaitLimit(ReportClient::kDefaultWaitLimit);
   client.Init(telemetry_testing::ClosedPortUrl("/report"), kDeviceId, "varwin", "1.0.0.0", "home");
   EXPECT_FALSE(client.Send("install", "end"));
+}
+
+// A collector that takes the request and never answers holds neither
+// client's request past the bounds: the analytics send ends, and a report
+// whose caller would wait longer returns when its request gives up.
+TEST_F(ReportClientTest, SilentCollectorsReleaseTheRequestsWithinTheBounds) {
+  telemetry::SetTimeoutsForTesting(2000, 1000);
+  const std::string silent = CollectorUrl("/hang/60000/collect");
+
+  AnalyticsClient analytics;
+  analytics.Init(silent, "G-TEST123456", "abcdEFGH-ijkl_MNOP0123", "c", "n", kDeviceId);
+  ASSERT_TRUE(analytics.SendEvent("silent", ""));
+  EXPECT_TRUE(analytics.WaitForPendingSends(base::Duration::FromSeconds(6)))
+      << "the send still waits for the silent collector";
+
+  ReportClient report(kKey);
+  report.SetWaitLimit(base::Duration::FromSeconds(8));
+  report.Init(silent, kDeviceId, "varwin", "1.0.0.0", "home");
+  const DWORD start = ::GetTickCount();
+  EXPECT_FALSE(report.Send("install", "start"));
+  EXPECT_LT(::GetTickCount() - start, 6000u) << "the report's request outlived its bound";
+  telemetry::SetTimeoutsForTesting(telemetry::kConnectTimeoutMs, telemetry::kReceiveTimeoutMs);
 }
 
 TEST(ReportClientTextTest, TimestampIsTheLowWordAsSignedDecimal) {

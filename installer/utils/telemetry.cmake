@@ -6,7 +6,8 @@ set(TELEMETRY_DIR ${CMAKE_CURRENT_LIST_DIR})
 if(WIN32 AND TARGET installer_http)
   add_library(installer_telemetry STATIC
     ${TELEMETRY_DIR}/analytics_client.cpp
-    ${TELEMETRY_DIR}/report_client.cpp)
+    ${TELEMETRY_DIR}/report_client.cpp
+    ${TELEMETRY_DIR}/telemetry_timeouts.cpp)
   target_link_libraries(installer_telemetry PUBLIC installer_http installer_utils JsonCpp::JsonCpp)
 
   # The signing key as a C string literal (backslashes and quotes escaped) in
