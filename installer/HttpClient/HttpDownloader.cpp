@@ -159,6 +159,18 @@ bool DeleteIfPresent(const std::wstring& path) {
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
+// A part file already appended to the target. A scanner or indexer may
+// hold it open for a moment, so the delete is tried a few times; what
+// still stands is named in the log rather than left in silence.
+void DeleteAppendedPart(const std::wstring& path) {
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (DeleteIfPresent(path)) return;
+    ::Sleep(20 << attempt);
+  }
+  const DWORD error = ::GetLastError();
+  QLOG_ERR(L"download part file left behind: {0}, error:{1}") << path << error;
+}
+
 void RaiseConnectionLimit() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -518,7 +530,7 @@ bool CHttpDownloader::JoinPartFiles(const std::wstring& target, const std::vecto
       }
     }
     in.Reset();
-    ::DeleteFileW(path.c_str());
+    DeleteAppendedPart(path);
   }
   if (!::CloseHandle(out.Release())) {
     return fail(L"cannot close", target);
