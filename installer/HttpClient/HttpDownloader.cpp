@@ -63,6 +63,8 @@ using download_plan::PartVerdict;
 struct CHttpDownloader::SizeQuery {
   std::wstring url;
   std::atomic<int64_t> length{0};
+  std::mutex validator_lock;  // Protects |validator|.
+  std::string validator;      // the file's version for "If-Range"
   base::WaitableEvent answered{true, false};
   std::mutex owner_lock;  // Protects |owner|.
   CHttpDownloader* owner = nullptr;  // null once nobody waits for the answer
@@ -80,6 +82,7 @@ struct CHttpDownloader::Part {
   std::wstring path;
   bool ranged = true;
   bool whole_file = false;
+  std::string validator;  // "If-Range" of a ranged request, when the server gave one
   // Set on the part's thread when the reply's length is not the part's.
   std::atomic<bool> wrong_reply{false};
   // Written by the part's thread, read after it was joined.
@@ -180,15 +183,27 @@ void RaiseConnectionLimit() {
   });
 }
 
+// What identifies the file's version for "If-Range": a strong entity tag,
+// else the modification date (a weak tag may not be used there); empty
+// when the server gave neither.
+std::string RangeValidator(IHttpBase* client) {
+  auto* wininet = dynamic_cast<IWininetHttp*>(client);
+  if (!wininet) return std::string();
+  const std::string tag = wininet->ResponseHeader("ETag");
+  if (!tag.empty() && tag.compare(0, 2, "W/") != 0) return tag;
+  return wininet->ResponseHeader("Last-Modified");
+}
+
 // The length the server announces for the whole file: 0 on failure, -1
-// when no client could be made.
-int64_t QueryRemoteLength(const std::wstring& url) {
+// when no client could be made. |validator| receives the file's version.
+int64_t QueryRemoteLength(const std::wstring& url, std::string* validator) {
   ClientOwner client = MakePartClient();
   if (!client) {
     QLOG_ERR(L"download get file length: no http client");
     return -1;
   }
   double length = client->QueryRemoteSize(url.c_str());
+  *validator = RangeValidator(client.get());
   const DWORD last_error = ::GetLastError();
   QLOG_ERR(L"download get file length last error:{0}") << last_error;
   QLOG_ERR(L"download get file length http error:{0}") << client->LastErrorCode();
@@ -220,7 +235,8 @@ CHttpDownloader::CHttpDownloader(HWND notify_window, const std::wstring& url, co
   base::win32::ScopedHandle size_thread;
   const bool started = StartThread(
       [query] {
-        const int64_t length = QueryRemoteLength(query->url);
+        std::string validator;
+        const int64_t length = QueryRemoteLength(query->url, &validator);
         query->length.store(length);
         query->answered.Signal();
         std::lock_guard<std::mutex> hold(query->owner_lock);
@@ -303,20 +319,28 @@ int64_t CHttpDownloader::NowNanoseconds() {
       .count();
 }
 
-int64_t CHttpDownloader::AskLength() {
+int64_t CHttpDownloader::AskLength(std::string* validator) {
+  validator->clear();
   auto query = std::make_shared<SizeQuery>();
   query->url = m_url;
   base::win32::ScopedHandle thread;  // closed at once: the query ends on its own
   if (!StartThread(
           [query] {
-            query->length.store(QueryRemoteLength(query->url));
+            std::string found;
+            query->length.store(QueryRemoteLength(query->url, &found));
+            {
+              std::lock_guard<std::mutex> hold(query->validator_lock);
+              query->validator = found;
+            }
             query->answered.Signal();
           },
           &thread)) {
-    return std::max<int64_t>(QueryRemoteLength(m_url), 0);
+    return std::max<int64_t>(QueryRemoteLength(m_url, validator), 0);
   }
   HANDLE events[] = {query->answered.handle(), quit_.handle()};
   if (::WaitForMultipleObjects(2, events, FALSE, INFINITE) != WAIT_OBJECT_0) return 0;
+  std::lock_guard<std::mutex> hold(query->validator_lock);
+  *validator = query->validator;
   return std::max<int64_t>(query->length.load(), 0);
 }
 
@@ -325,7 +349,8 @@ void CHttpDownloader::RunDownload() {
   end_time_.store(0);
   ClearParts();
   QLOG_APP(L"start download");
-  const int64_t size = AskLength();
+  std::string validator;
+  const int64_t size = AskLength(&validator);
   QLOG_APP(L"download file size:{0}") << size;
 
   bool ok = false;
@@ -337,11 +362,11 @@ void CHttpDownloader::RunDownload() {
     const std::wstring target = GetDownloadFilePath();
     QLOG_APP(L"create download thread");
     bool no_ranges = false;
-    ok = RunParts(target, download_plan::SplitRanges(size), true, size, &no_ranges);
+    ok = RunParts(target, download_plan::SplitRanges(size), true, size, validator, &no_ranges);
     if (!ok && no_ranges && !stopping_.load()) {
       QLOG_WAR(L"download server ignores ranges, fetching the file in one piece");
       run_spoiled_.store(false);
-      ok = RunParts(target, {ByteRange{0, size - 1}}, false, size, &no_ranges);
+      ok = RunParts(target, {ByteRange{0, size - 1}}, false, size, std::string(), &no_ranges);
     }
     end_time_.store(NowNanoseconds());
     if (ok) {
@@ -362,7 +387,7 @@ void CHttpDownloader::RunDownload() {
 }
 
 bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<ByteRange>& ranges, bool ranged,
-                               int64_t size, bool* no_ranges) {
+                               int64_t size, const std::string& validator, bool* no_ranges) {
   *no_ranges = false;
   std::vector<Part*> started;
   {
@@ -377,6 +402,7 @@ bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<Byt
       part->url = m_url;
       part->path = download_plan::PartFilePath(target, ranges[i]);
       part->ranged = ranged;
+      part->validator = validator;
       part->whole_file = ranges[i].first == 0 && ranges[i].last == size - 1;
       DeleteIfPresent(part->path);  // there is no resuming
       Part* raw = part.get();
@@ -415,6 +441,10 @@ void CHttpDownloader::RunPart(Part* part) {
     const std::string range =
         "bytes=" + std::to_string(part->range.first) + "-" + std::to_string(part->range.last);
     client->AddHeader("Range", range.c_str());
+    // A file republished during the download then comes whole (200) rather
+    // than as a range of the new build to join with ranges of the old one;
+    // the attempt falls back to one piece of a single version.
+    if (!part->validator.empty()) client->AddHeader("If-Range", part->validator.c_str());
   }
   const bool ok = client->FetchToFile(part->url.c_str(), part->path.c_str());
   const DWORD last_error = ::GetLastError();

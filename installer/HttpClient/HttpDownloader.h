@@ -141,13 +141,15 @@ class CHttpDownloader : public IHttpCallback {
   // The remote length asked on a thread of its own, so that a server that
   // never answers holds up neither the download thread's end nor the
   // destructor: 0 on failure or when the downloader is being destroyed.
-  int64_t AskLength();
+  // |validator| receives the file's version for "If-Range" (or nothing).
+  int64_t AskLength(std::string* validator);
   void RunDownload();
-  // Fetches |ranges| (one unranged request when |ranged| is false) into
+  // Fetches |ranges| (one unranged request when |ranged| is false, each
+  // range with "If-Range: |validator|" when it is not empty) into
   // part files of |target|; true when every part is complete. Sets
   // |*no_ranges| when the server answered a range with the whole file.
   bool RunParts(const std::wstring& target, const std::vector<download_plan::ByteRange>& ranges, bool ranged,
-                int64_t size, bool* no_ranges);
+                int64_t size, const std::string& validator, bool* no_ranges);
   void RunPart(Part* part);
   void PollProgress();
   void ReportProgress();

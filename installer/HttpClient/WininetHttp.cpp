@@ -273,6 +273,19 @@ std::string CWininetHttp::Request(const char* url, int type, const char* post_da
 
 IHttpBase* MakeWininetClient() { return new CWininetHttp(); }
 
+std::string CWininetHttp::ResponseHeader(const char* name) {
+  if (!request_ || !name || !*name) return std::string();
+  // HTTP_QUERY_CUSTOM takes the name in the buffer and answers the value
+  // there; a validator or a date is far shorter than this.
+  std::string buffer(1024, '\0');
+  const size_t name_length = std::min(strlen(name), buffer.size() - 1);
+  memcpy(&buffer[0], name, name_length);
+  DWORD length = static_cast<DWORD>(buffer.size() - 1);
+  if (!::HttpQueryInfoA(request_.Get(), HTTP_QUERY_CUSTOM, &buffer[0], &length, nullptr)) return std::string();
+  buffer.resize(std::min<size_t>(length, buffer.size() - 1));
+  return buffer;
+}
+
 void CWininetHttp::SetTimeouts(DWORD connect_ms, DWORD receive_ms) {
   connect_timeout_ms_ = connect_ms;
   receive_timeout_ms_ = receive_ms;

@@ -25,6 +25,9 @@ class IWininetHttp : public IHttpBase {
   // under Wine never give up on a server that stops sending).
   virtual void SetTimeouts(DWORD connect_ms, DWORD receive_ms) = 0;
   virtual ~IWininetHttp() = default;
+  // The value of the last response's header |name|; empty when it has none
+  // (or after a failure before any response).
+  virtual std::string ResponseHeader(const char* name) = 0;
 };
 
 class CWininetHttp : public IWininetHttp {
@@ -46,6 +49,7 @@ class CWininetHttp : public IWininetHttp {
   std::string Request(const wchar_t* url, int type, const char* post_data, const wchar_t* headers) override;
   std::string Request(const char* url, int type, const char* post_data, const char* headers) override;
   void SetTimeouts(DWORD connect_ms, DWORD receive_ms) override;
+  std::string ResponseHeader(const char* name) override;
 
  private:
   struct InternetHandleTraits {

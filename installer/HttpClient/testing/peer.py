@@ -39,6 +39,11 @@ Paths:
                           drop_at=A    the range starting at A: half its bytes, then close
                           status_at=A  the range starting at A: status C (status=C, 404)
                           ms=M         body in chunk-byte writes M ms apart (chunk, 4096)
+                          switch_after=K  the file is republished after the K-th
+                                       request (per distinct query): ETag "v1",
+                                       then "v2" with other bytes; an If-Range
+                                       naming another version gets 200, the
+                                       whole current file
 """
 import argparse
 import os
@@ -114,6 +119,18 @@ def requested_range(head):
     return None
 
 
+VERSION_COUNTS = {}
+VERSION_LOCK = threading.Lock()
+
+
+def header_value(head, wanted):
+    for line in head.split(b"\r\n")[1:]:
+        name, _, value = line.partition(b":")
+        if name.strip().lower() == wanted:
+            return value.strip().decode("latin-1")
+    return None
+
+
 def serve_ranges(conn, head, size, query):
     """The /ranges/N resource; returns True when the connection may be reused."""
     def option(name, default):
@@ -121,6 +138,18 @@ def serve_ranges(conn, head, size, query):
     ignore = option("ignore", "0") == "1"
     wanted = None if ignore else requested_range(head)
     headers = [] if ignore else ["Accept-Ranges: bytes"]
+    version = 1
+    switch_after = option("switch_after", "")
+    if switch_after:
+        key = (size, tuple(sorted((k, tuple(v)) for k, v in query.items())))
+        with VERSION_LOCK:
+            VERSION_COUNTS[key] = VERSION_COUNTS.get(key, 0) + 1
+            version = 1 if VERSION_COUNTS[key] <= int(switch_after) else 2
+        tag = '"v%d"' % version
+        headers.append("ETag: " + tag)
+        if_range = header_value(head, b"if-range")
+        if if_range is not None and if_range != tag:
+            wanted = None
     if wanted is None:
         first, last, status, reason = 0, size - 1, 200, "OK"
     else:
@@ -137,6 +166,8 @@ def serve_ranges(conn, head, size, query):
             conn.sendall(response(code, "Status", ("status %d body" % code).encode()))
             return True
     body = pattern(last - first + 1, first)
+    if version == 2:
+        body = bytes(b ^ 0x5A for b in body)
     drop = wanted is not None and option("drop_at", "") == str(first)
     conn.sendall(response(status, reason, b"", headers + ["Content-Length: %d" % len(body)], length=False))
     if drop:
