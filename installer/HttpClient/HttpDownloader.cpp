@@ -8,6 +8,8 @@
 #include <functional>
 #include <mutex>
 
+#include "base/util/string_util.h"
+#include "installer/HttpClient/HttpHeader.h"
 #include "installer/HttpClient/WininetHttp.h"
 #include "installer/utils/log.h"
 
@@ -50,7 +52,12 @@ PartVerdict JudgePartReply(const PartReply& reply) {
   if (!reply.fetched || reply.file_length != reply.expected) return PART_FAILED;
   if (reply.ranged) {
     // 206 is the answer to a range; a whole-file range may come back as 200.
-    return reply.status == 206 || (reply.status == 200 && reply.whole_file) ? PART_COMPLETE : PART_FAILED;
+    if (reply.status == 200 && reply.whole_file) return PART_COMPLETE;
+    if (reply.status != 206) return PART_FAILED;
+    ContentRange range;
+    if (!ParseContentRange(reply.content_range, &range)) return PART_FAILED;
+    return range.first == reply.first && range.last == reply.last && range.total == reply.total ? PART_COMPLETE
+                                                                                                  : PART_FAILED;
   }
   return reply.status == 200 ? PART_COMPLETE : PART_FAILED;
 }
@@ -83,6 +90,7 @@ struct CHttpDownloader::Part {
   bool ranged = true;
   bool whole_file = false;
   std::string validator;  // "If-Range" of a ranged request, when the server gave one
+  int64_t file_size = 0;  // the whole file's
   // Set on the part's thread when the reply's length is not the part's.
   std::atomic<bool> wrong_reply{false};
   // Written by the part's thread, read after it was joined.
@@ -403,6 +411,7 @@ bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<Byt
       part->path = download_plan::PartFilePath(target, ranges[i]);
       part->ranged = ranged;
       part->validator = validator;
+      part->file_size = size;
       part->whole_file = ranges[i].first == 0 && ranges[i].last == size - 1;
       DeleteIfPresent(part->path);  // there is no resuming
       Part* raw = part.get();
@@ -455,12 +464,18 @@ void CHttpDownloader::RunPart(Part* part) {
   reply.whole_file = part->whole_file;
   reply.expected = part->length;
   reply.file_length = FileLength(part->path);
+  reply.first = part->range.first;
+  reply.last = part->range.last;
+  reply.total = part->file_size;
+  if (auto* wininet = dynamic_cast<IWininetHttp*>(client.get()))
+    reply.content_range = wininet->ResponseHeader("Content-Range");
   const PartVerdict verdict = download_plan::JudgePartReply(reply);
   if (ok) {
     QLOG_APP(L"download fnished thread index:{0}") << part->index;
     if (verdict != download_plan::PART_COMPLETE) {
-      QLOG_ERR(L"download part rejected, http status:{0}, bytes:{1} of {2}, thread index:{3}")
-          << reply.status << reply.file_length << reply.expected << part->index;
+      QLOG_ERR(L"download part rejected, http status:{0}, bytes:{1} of {2}, range:{3}, thread index:{4}")
+          << reply.status << reply.file_length << reply.expected << base::Utf8ToWide(reply.content_range)
+          << part->index;
     }
   } else {
     QLOG_ERR(L"download failed error. last error:{0},thread index:{1}") << last_error << part->index;

@@ -75,10 +75,19 @@ struct PartReply {
   bool whole_file;       // the part covers the whole file
   int64_t expected;      // the part's length
   int64_t file_length;   // bytes in the part file (-1 when it is missing)
+  // For a ranged request: the range asked for, the file's size, and the
+  // reply's "Content-Range" (empty when it had none).
+  int64_t first = 0;
+  int64_t last = -1;
+  int64_t total = 0;
+  std::string content_range;
 };
 
 // Clients report a stored 404/500 body or a whole file sent for a range as
-// a completed request, so only the status and the file's length tell.
+// a completed request, so only the status and the file's length tell; a 206
+// counts only when its "Content-Range" names exactly the range asked for
+// and the file's size, since the right length of other bytes would be
+// joined into a corrupt file otherwise.
 PartVerdict JudgePartReply(const PartReply& reply);
 
 }  // namespace download_plan

@@ -100,8 +100,15 @@ TEST(DownloadPlanTest, NamesPartFilesAndTakesTheNameFromTheUrl) {
 // Only a reply of exactly the part's bytes completes it; a whole file sent
 // for a range says the server does not serve ranges.
 TEST(DownloadPlanTest, JudgesPartReplies) {
-  PartReply reply{true, 206, true, false, 125, 125};
+  PartReply reply{true, 206, true, false, 125, 125, 250, 374, 1000, "bytes 250-374/1000"};
   EXPECT_EQ(JudgePartReply(reply), download_plan::PART_COMPLETE);
+  // The right length of other bytes, of another file, or unlabelled.
+  for (const char* range : {"bytes 0-124/1000", "bytes 250-374/1001", "bytes 250-374/*", "", "bytes 250-373/1000"}) {
+    SCOPED_TRACE(range);
+    PartReply other = reply;
+    other.content_range = range;
+    EXPECT_EQ(JudgePartReply(other), download_plan::PART_FAILED);
+  }
 
   PartReply whole = reply;
   whole.status = 200;
@@ -129,10 +136,10 @@ TEST(DownloadPlanTest, JudgesPartReplies) {
   EXPECT_EQ(JudgePartReply(not_fetched), download_plan::PART_FAILED);
 
   // A one-byte file's only range may come back as a plain 200.
-  PartReply single{true, 200, true, true, 1, 1};
+  PartReply single{true, 200, true, true, 1, 1, 0, 0, 1, ""};
   EXPECT_EQ(JudgePartReply(single), download_plan::PART_COMPLETE);
 
-  PartReply plain{true, 200, false, true, 1000, 1000};
+  PartReply plain{true, 200, false, true, 1000, 1000, 0, 999, 1000, ""};
   EXPECT_EQ(JudgePartReply(plain), download_plan::PART_COMPLETE);
   plain.status = 206;
   EXPECT_EQ(JudgePartReply(plain), download_plan::PART_FAILED);
@@ -371,6 +378,14 @@ TEST_F(DownloaderTest, FailedSizeQueryPostsFailure) {
 TEST_F(DownloaderTest, ServerIgnoringRangesGetsTheFileInOnePiece) {
   auto downloader = Make(PeerUrl(L"/ranges/300000?ignore=1"));
   ExpectDownloaded(downloader.get(), Pattern(300000));
+}
+
+// A server answering every range with 206 and the right length of other
+// bytes (honestly labelled in "Content-Range") fails the attempt; nothing
+// is joined.
+TEST_F(DownloaderTest, RangeOfOtherBytesFailsTheAttempt) {
+  auto downloader = Make(PeerUrl(L"/ranges/300000?shift=1000"));
+  ExpectFailed(downloader.get(), 300000);
 }
 
 // A file republished while its ranges download is never joined from two

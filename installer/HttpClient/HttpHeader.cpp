@@ -125,6 +125,35 @@ bool ParseContentLength(const std::string& text, int64_t* length) {
   return true;
 }
 
+bool ParseContentRange(const std::string& text, ContentRange* range) {
+  constexpr int64_t kMaxExact = int64_t{1} << 53;
+  size_t i = 0;
+  const size_t n = text.size();
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  auto number = [&](int64_t* value) {
+    if (i == n || text[i] < '0' || text[i] > '9') return false;
+    int64_t v = 0;
+    while (i < n && text[i] >= '0' && text[i] <= '9') {
+      v = v * 10 + (text[i] - '0');
+      if (v > kMaxExact) return false;
+      ++i;
+    }
+    *value = v;
+    return true;
+  };
+  while (i < n && blank(text[i])) ++i;
+  if (text.compare(i, 6, "bytes ") != 0) return false;
+  i += 6;
+  ContentRange parsed;
+  if (!number(&parsed.first) || i == n || text[i++] != '-') return false;
+  if (!number(&parsed.last) || i == n || text[i++] != '/') return false;
+  if (!number(&parsed.total)) return false;
+  while (i < n && blank(text[i])) ++i;
+  if (i != n || parsed.first > parsed.last || parsed.last >= parsed.total) return false;
+  *range = parsed;
+  return true;
+}
+
 ResponseHeadReader::State ResponseHeadReader::Append(const char* data, size_t size) {
   if (state_ != State::kNeedMore) return state_;
   // Only the last three bytes already held can start the blank line.

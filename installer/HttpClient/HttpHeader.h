@@ -58,6 +58,17 @@ extern const char kDefaultAcceptLanguage[];
 // Anything else (empty, a sign, letters, an overflow) is not a length.
 bool ParseContentLength(const std::string& text, int64_t* length);
 
+// A satisfied byte range as a 206 reply's "Content-Range" names it:
+// "bytes FIRST-LAST/TOTAL" with FIRST <= LAST < TOTAL, blanks allowed only
+// around the value, numbers as for ParseContentLength. "*" totals and
+// unsatisfied ranges ("bytes */TOTAL") are not ranges.
+struct ContentRange {
+  int64_t first = 0;
+  int64_t last = 0;
+  int64_t total = 0;
+};
+bool ParseContentRange(const std::string& text, ContentRange* range);
+
 // Collects the bytes of a response until its head is complete, however the
 // reads split it, and never holds more than |max_head| bytes of head.
 class ResponseHeadReader {

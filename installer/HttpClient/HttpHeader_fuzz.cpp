@@ -31,6 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (ParseContentLength(response.GetValue("Content-Length"), &content_length) &&
         (content_length < 0 || content_length > (int64_t{1} << 53)))
       __builtin_trap();
+    ContentRange range;
+    if (ParseContentRange(response.GetValue("Content-Range"), &range) &&
+        (range.first < 0 || range.first > range.last || range.last >= range.total))
+      __builtin_trap();
     HttpUrlPartsA location = SplitHttpUrl(response.GetValue("Location"));
     if (location.path.empty()) __builtin_trap();
     // Whatever was parsed can be written back out as a request.

@@ -116,6 +116,27 @@ TEST(HttpHeaderTest, OddStatusLines) {
   EXPECT_TRUE(empty.headers.empty());
 }
 
+TEST(HttpHeaderTest, ContentRangeParsing) {
+  ContentRange range;
+  ASSERT_TRUE(ParseContentRange("bytes 0-99/100", &range));
+  EXPECT_EQ(range.first, 0);
+  EXPECT_EQ(range.last, 99);
+  EXPECT_EQ(range.total, 100);
+  ASSERT_TRUE(ParseContentRange(" bytes 1048576-2097151/9437187 ", &range));
+  EXPECT_EQ(range.first, 1048576);
+  EXPECT_EQ(range.last, 2097151);
+  EXPECT_EQ(range.total, 9437187);
+  range = ContentRange{7, 7, 7};
+  for (const char* bad : {"", "bytes", "bytes ", "bytes 0-99", "bytes 0-99/", "bytes */100", "bytes 0-99/*",
+                          "bytes 5-4/100", "bytes 0-100/100", "bytes -5-9/100", "Bytes 0-9/10", "bytes=0-9/10",
+                          "bytes 0 - 9/10", "bytes 0-9/10x", "bytes 0-9/99999999999999999999",
+                          "items 0-9/10"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_FALSE(ParseContentRange(bad, &range));
+    EXPECT_EQ(range.first, 7);  // untouched
+  }
+}
+
 TEST(HttpHeaderTest, ContentLengthParsing) {
   int64_t n = -1;
   EXPECT_TRUE(ParseContentLength("0", &n));

@@ -39,6 +39,8 @@ Paths:
                           drop_at=A    the range starting at A: half its bytes, then close
                           status_at=A  the range starting at A: status C (status=C, 404)
                           ms=M         body in chunk-byte writes M ms apart (chunk, 4096)
+                          shift=S      a range A-B is answered with the bytes
+                                       of A+S-B+S (clamped), labelled so
                           switch_after=K  the file is republished after the K-th
                                        request (per distinct query): ETag "v1",
                                        then "v2" with other bytes; an If-Range
@@ -160,6 +162,11 @@ def serve_ranges(conn, head, size, query):
             conn.sendall(response(416, "Range Not Satisfiable", b"", ["Content-Range: bytes */%d" % size]))
             return True
         status, reason = 206, "Partial Content"
+        shift = int(option("shift", "0"))
+        if shift:
+            length = last - first + 1
+            first = min(first + shift, size - length)
+            last = first + length - 1
         headers.append("Content-Range: bytes %d-%d/%d" % (first, last, size))
         if option("status_at", "") == str(first):
             code = int(option("status", "404"))
