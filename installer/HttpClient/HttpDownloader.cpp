@@ -210,13 +210,26 @@ int64_t QueryRemoteLength(const std::wstring& url, std::string* validator) {
     QLOG_ERR(L"download get file length: no http client");
     return -1;
   }
+  // Only the length is wanted: asked for its first byte, a server that
+  // serves ranges answers 206 with the size in Content-Range and sends one
+  // byte, where a plain GET would send the whole file beside the parts.
+  client->AddHeader("Range", "bytes=0-0");
   double length = client->QueryRemoteSize(url.c_str());
   *validator = RangeValidator(client.get());
   const DWORD last_error = ::GetLastError();
   QLOG_ERR(L"download get file length last error:{0}") << last_error;
   QLOG_ERR(L"download get file length http error:{0}") << client->LastErrorCode();
   const int status = client->LastStatusCode();
-  if (length > 0 && status != 200) {
+  if (length > 0 && status == 206) {
+    ContentRange range;
+    auto* wininet = dynamic_cast<IWininetHttp*>(client.get());
+    if (wininet && ParseContentRange(wininet->ResponseHeader("Content-Range"), &range) && range.first == 0) {
+      length = static_cast<double>(range.total);
+    } else {
+      QLOG_ERR(L"download get file length: no usable Content-Range");
+      length = 0;
+    }
+  } else if (length > 0 && status != 200) {
     // The client reads the length of any reply; an error page is not the file.
     QLOG_ERR(L"download get file length http status:{0}") << status;
     length = 0;

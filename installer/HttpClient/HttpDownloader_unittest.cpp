@@ -317,6 +317,29 @@ TEST_F(DownloaderTest, DownloadsAndJoinsRangesFromNginx) {
   ExpectDownloaded(downloader.get(), Pattern(9 << 20));
 }
 
+// What nginx sends for a whole download, both size queries included, stays
+// within the file's size and a little more: a size query ends its request
+// once it has the length, instead of taking the whole file beside the
+// ranges.
+TEST_F(DownloaderTest, SizeQueriesDoNotDownloadTheFile) {
+  int before_requests = 0;
+  const int64_t before = http_testing::NginxBytesServed("/pattern-9m.bin", &before_requests);
+  ASSERT_GE(before, 0) << "nginx's access log cannot be read";
+  auto downloader = Make(NginxUrl(L"/pattern-9m.bin"));
+  ExpectDownloaded(downloader.get(), Pattern(9 << 20));
+  downloader.reset();
+  // nginx logs a request once it has ended; two size queries and eight ranges.
+  int requests = 0;
+  int64_t served = 0;
+  for (int i = 0; i < 100 && requests < before_requests + 10; ++i) {
+    served = http_testing::NginxBytesServed("/pattern-9m.bin", &requests) - before;
+    if (requests < before_requests + 10) ::Sleep(50);
+  }
+  ASSERT_EQ(requests, before_requests + 10);
+  EXPECT_GE(served, 9 << 20);
+  EXPECT_LE(served, (9 << 20) + (1 << 20)) << "the size queries took " << served - (9 << 20) << " bytes";
+}
+
 // Files of fewer bytes than parts, and just above, come out whole.
 TEST_F(DownloaderTest, SmallFilesComeOutWhole) {
   for (int size : {1, 5, 7, 8, 17, 3000}) {

@@ -14,6 +14,8 @@ namespace {
 
 constexpr DWORD kAddAndReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE;  // 0xA0000000
 constexpr size_t kReadBlock = 4096;
+// Heads larger than this are not kept for ResponseHeader.
+constexpr size_t kMaxResponseHead = 16384;
 
 }  // namespace
 
@@ -49,6 +51,7 @@ void CWininetHttp::SendOnce(const HttpUrlParts& target, bool post, const std::ws
                             const char* post_data) {
   request_.Reset();
   connection_.Reset();
+  response_head_.clear();
   connection_.Reset(::InternetConnectW(session_.Get(), target.host.c_str(), target.port, nullptr, nullptr,
                                        INTERNET_SERVICE_HTTP, 0, 0));
   if (!connection_) throw HIE_CONNECT_FAILED;
@@ -76,6 +79,9 @@ void CWininetHttp::SendOnce(const HttpUrlParts& target, bool post, const std::ws
   if (!::HttpQueryInfoW(request_.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr))
     status = 0;
   http_code_ = static_cast<int>(status);
+  response_head_.clear();
+  std::string head;
+  if (QueryHeaderText(HTTP_QUERY_RAW_HEADERS_CRLF, kMaxResponseHead, &head)) response_head_ = head;
 }
 
 std::wstring CWininetHttp::QueryLocation() {
@@ -133,7 +139,10 @@ double CWininetHttp::QueryRemoteSize(const wchar_t* url) {
     int64_t length = 0;
     if (!QueryHeaderText(HTTP_QUERY_CONTENT_LENGTH, 4096, &text) || !ParseContentLength(text, &length))
       throw HIE_QUERY_FAILED;
-    // The body is not read; the request stays open until the next operation.
+    // The body is not wanted: closing the request now ends the connection,
+    // or the server would go on sending the whole file beside the ranges.
+    // The head stays readable (ResponseHeader).
+    CloseHandles();
     return static_cast<double>(length);
   } catch (HttpInterfaceError error) {
     error_code_ = error;
@@ -274,16 +283,29 @@ std::string CWininetHttp::Request(const char* url, int type, const char* post_da
 IHttpBase* MakeWininetClient() { return new CWininetHttp(); }
 
 std::string CWininetHttp::ResponseHeader(const char* name) {
-  if (!request_ || !name || !*name) return std::string();
-  // HTTP_QUERY_CUSTOM takes the name in the buffer and answers the value
-  // there; a validator or a date is far shorter than this.
-  std::string buffer(1024, '\0');
-  const size_t name_length = std::min(strlen(name), buffer.size() - 1);
-  memcpy(&buffer[0], name, name_length);
-  DWORD length = static_cast<DWORD>(buffer.size() - 1);
-  if (!::HttpQueryInfoA(request_.Get(), HTTP_QUERY_CUSTOM, &buffer[0], &length, nullptr)) return std::string();
-  buffer.resize(std::min<size_t>(length, buffer.size() - 1));
-  return buffer;
+  if (!name || !*name) return std::string();
+  const size_t name_length = strlen(name);
+  auto lower = [](char c) { return static_cast<char>(tolower(static_cast<unsigned char>(c))); };
+  // The head as WinINet gives it: the status line, then "Name: value"
+  // lines, each ended by CR LF. Names compare in any case.
+  size_t line = response_head_.find("\r\n");
+  while (line != std::string::npos) {
+    line += 2;
+    const size_t end = response_head_.find("\r\n", line);
+    const size_t stop = end == std::string::npos ? response_head_.size() : end;
+    const size_t colon = response_head_.find(':', line);
+    if (colon != std::string::npos && colon < stop && colon - line == name_length &&
+        std::equal(name, name + name_length, response_head_.begin() + static_cast<std::ptrdiff_t>(line),
+                   [&](char a, char b) { return lower(a) == lower(b); })) {
+      size_t first = colon + 1;
+      while (first < stop && (response_head_[first] == ' ' || response_head_[first] == '\t')) ++first;
+      size_t last = stop;
+      while (last > first && (response_head_[last - 1] == ' ' || response_head_[last - 1] == '\t')) --last;
+      return response_head_.substr(first, last - first);
+    }
+    line = end;
+  }
+  return std::string();
 }
 
 void CWininetHttp::SetTimeouts(DWORD connect_ms, DWORD receive_ms) {

@@ -77,6 +77,7 @@ class CWininetHttp : public IWininetHttp {
   void ApplyTimeouts(HINTERNET handle);
 
   int http_code_ = 0;
+  std::string response_head_;  // of the last reply, kept past its request
   ScopedInternet session_;
   ScopedInternet connection_;
   ScopedInternet request_;

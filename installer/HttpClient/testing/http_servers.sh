@@ -132,6 +132,7 @@ http_servers_start() {
   export VARNO_PEER_PORT=$(cat "$work/peer.port")
   export VARNO_TEST_CA=$(_http_wine_path "$work/certs/ca.der")
   export VARNO_TEST_ROOT=$work/www
+  export VARNO_NGINX_ACCESS_LOG=$(_http_wine_path "$work/nginx-access.log")
   return 0
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace http_testing {
 
@@ -196,6 +197,35 @@ void TestRootEnvironment::SetUp() {
 void TestRootEnvironment::TearDown() {
   if (!Servers().available) return;
   EXPECT_GE(RemoveTestRoots(), 1) << "the test root certificate was not removed";
+}
+
+}  // namespace http_testing
+
+namespace http_testing {
+
+int64_t NginxBytesServed(const std::string& path, int* requests) {
+  if (requests) *requests = 0;
+  const char* log = std::getenv("VARNO_NGINX_ACCESS_LOG");
+  if (!log || !*log) return -1;
+  const std::string text = ReadFile(std::wstring(log, log + strlen(log)));
+  // Combined format: ... "GET /target HTTP/1.1" STATUS BYTES "referer" ...
+  int64_t total = 0;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    const std::string line = text.substr(start, end - start);
+    start = end + 1;
+    const size_t request = line.find('"');
+    const size_t request_end = request == std::string::npos ? request : line.find('"', request + 1);
+    if (request_end == std::string::npos) continue;
+    if (line.substr(request, request_end - request).find(path) == std::string::npos) continue;
+    long long status = 0, bytes = 0;
+    if (sscanf(line.c_str() + request_end + 1, "%lld %lld", &status, &bytes) != 2) continue;
+    total += bytes;
+    if (requests) ++*requests;
+  }
+  return total;
 }
 
 }  // namespace http_testing

@@ -81,6 +81,11 @@ class ScratchFolder {
   std::wstring path_;
 };
 
+// Body bytes nginx has logged as sent for requests whose target holds
+// |path|, summed over the run so far, and how many such requests it
+// logged; -1 when the log cannot be read.
+int64_t NginxBytesServed(const std::string& path, int* requests = nullptr);
+
 bool FileExists(const std::wstring& path);
 // The whole file; empty when it cannot be read (check FileExists first).
 std::string ReadFile(const std::wstring& path);
