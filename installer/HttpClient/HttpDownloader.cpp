@@ -7,6 +7,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "base/util/string_util.h"
 #include "installer/HttpClient/HttpHeader.h"
@@ -84,6 +85,11 @@ struct CHttpDownloader::Part {
   int index = 0;
   ByteRange range{0, -1};
   std::atomic<int64_t> downloaded{0};
+  // Bytes of the range already in the part file from earlier tries; the
+  // current try asks for the rest.
+  std::atomic<int64_t> have{0};
+  // The client of the current try; used on the part's thread only.
+  IHttpBase* client = nullptr;
   int64_t length = 0;
   std::wstring url;
   std::wstring path;
@@ -116,6 +122,9 @@ std::atomic<CHttpDownloader::ClientFactory> g_client_factory{nullptr};
 // the downloader's destructor for good: WinINet under Wine never gives up.
 std::atomic<DWORD> g_connect_timeout_ms{30000};
 std::atomic<DWORD> g_receive_timeout_ms{30000};
+std::atomic<DWORD> g_retry_pause_ms{1000};
+// A server's Retry-After is followed up to this.
+constexpr DWORD kMaxRetryAfterMs = 10000;
 
 ClientOwner MakePartClient() {
   IHttpBase* client = nullptr;
@@ -168,6 +177,33 @@ bool DeleteIfPresent(const std::wstring& path) {
   if (::DeleteFileW(path.c_str())) return true;
   const DWORD error = ::GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// Appends the whole of |from| to |to|.
+bool AppendFile(const std::wstring& to, const std::wstring& from) {
+  base::win32::ScopedHandle out(
+      ::CreateFileW(to.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  base::win32::ScopedHandle in(::CreateFileW(from.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                             FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!out || !in) return false;
+  std::vector<char> block(1 << 16);
+  for (;;) {
+    DWORD read = 0;
+    if (!::ReadFile(in.Get(), block.data(), static_cast<DWORD>(block.size()), &read, nullptr)) return false;
+    if (read == 0) return true;
+    DWORD written = 0;
+    if (!::WriteFile(out.Get(), block.data(), read, &written, nullptr) || written != read) return false;
+  }
+}
+
+// Cuts |path| back to its first |length| bytes.
+bool TruncateFile(const std::wstring& path, int64_t length) {
+  base::win32::ScopedHandle file(
+      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return false;
+  LARGE_INTEGER at;
+  at.QuadPart = length;
+  return ::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get());
 }
 
 // A part file already appended to the target. A scanner or indexer may
@@ -323,13 +359,20 @@ double CHttpDownloader::GetElapsedSeconds() const {
 void CHttpDownloader::OnTransferProgress(void* param, int state, double total_size, double downloaded_size) {
   Part* part = static_cast<Part*>(param);
   if (!part || total_size < downloaded_size) return;
-  if (state == XFER_RUNNING && static_cast<int64_t>(total_size) != part->length) {
+  // An error page (a 503 to try again later, say) is no part of the file,
+  // and its length says nothing about the reply the part will get.
+  const int status = part->client ? part->client->LastStatusCode() : 0;
+  if (status != 200 && status != 206) return;
+  const int64_t have = part->have.load();
+  if (state == XFER_RUNNING && static_cast<int64_t>(total_size) != part->length - have) {
     // The whole file sent for a range, or any other length: this attempt
     // cannot succeed, so no part should keep downloading for it.
     part->wrong_reply.store(true);
     run_spoiled_.store(true);
   }
-  part->downloaded.store(static_cast<int64_t>(downloaded_size));
+  // Bytes kept from earlier tries count too: the progress never goes back.
+  const int64_t downloaded = have + static_cast<int64_t>(downloaded_size);
+  if (downloaded > part->downloaded.load()) part->downloaded.store(downloaded);
   part->state.store(state);
 }
 
@@ -452,37 +495,105 @@ bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<Byt
 }
 
 void CHttpDownloader::RunPart(Part* part) {
-  ClientOwner client = MakePartClient();
-  if (!client) {
-    QLOG_ERR(L"download part has no http client, thread index:{0}") << part->index;
-    part->state.store(XFER_FAILED);
-    return;
+  PartVerdict verdict = download_plan::PART_FAILED;
+  for (int attempt = 1;; ++attempt) {
+    ClientOwner client = MakePartClient();
+    if (!client) {
+      QLOG_ERR(L"download part has no http client, thread index:{0}") << part->index;
+      break;
+    }
+    bool passing = false;
+    DWORD retry_after_ms = 0;
+    verdict = FetchPartOnce(part, client.get(), &passing, &retry_after_ms);
+    if (verdict != download_plan::PART_FAILED || !passing || attempt == kPartTries || ShouldStop()) break;
+    // 1 s, 2 s, 4 s, each up to a quarter longer so that the parts of many
+    // installers do not come back at once; a server's Retry-After, up to a
+    // bound, where it asks for more.
+    DWORD pause = g_retry_pause_ms.load() << (attempt - 1);
+    pause += static_cast<DWORD>(::GetTickCount() * 2654435761u % (pause / 4 + 1));
+    pause = std::max(pause, std::min(retry_after_ms, kMaxRetryAfterMs));
+    QLOG_WAR(L"download part retry {0} of {1} in {2} ms, from byte {3}, thread index:{4}")
+        << attempt << kPartTries - 1 << pause << part->range.first + part->have.load() << part->index;
+    if (!PauseBeforeRetry(pause)) break;
   }
+  // Stop the other parts at once: the whole file comes in one piece next.
+  if (verdict == download_plan::PART_NO_RANGES) run_spoiled_.store(true);
+  part->verdict = verdict;
+  part->state.store(verdict == download_plan::PART_COMPLETE ? XFER_DONE : XFER_FAILED);
+}
+
+bool CHttpDownloader::PauseBeforeRetry(DWORD ms) {
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    if (ShouldStop()) return false;
+    const DWORD waited = ::GetTickCount() - start;
+    if (waited >= ms) return true;
+    if (quit_.TimedWait(base::Duration::FromMilliseconds(std::min<DWORD>(ms - waited, 50)))) return false;
+  }
+}
+
+PartVerdict CHttpDownloader::FetchPartOnce(Part* part, IHttpBase* client, bool* passing, DWORD* retry_after_ms) {
+  const int64_t have = part->have.load();
+  // A retry fetches the rest into a file of its own and appends what came
+  // right, so bytes kept from earlier tries are never fetched again.
+  const std::wstring path = have > 0 ? part->path + L".more" : part->path;
   client->SetProgressSink(this, part);
   if (part->ranged) {
     const std::string range =
-        "bytes=" + std::to_string(part->range.first) + "-" + std::to_string(part->range.last);
+        "bytes=" + std::to_string(part->range.first + have) + "-" + std::to_string(part->range.last);
     client->AddHeader("Range", range.c_str());
     // A file republished during the download then comes whole (200) rather
     // than as a range of the new build to join with ranges of the old one;
     // the attempt falls back to one piece of a single version.
     if (!part->validator.empty()) client->AddHeader("If-Range", part->validator.c_str());
   }
-  const bool ok = client->FetchToFile(part->url.c_str(), part->path.c_str());
+  part->client = client;
+  const bool ok = client->FetchToFile(part->url.c_str(), path.c_str());
   const DWORD last_error = ::GetLastError();
+  part->client = nullptr;
   download_plan::PartReply reply;
   reply.fetched = ok;
   reply.status = client->LastStatusCode();
   reply.ranged = part->ranged;
-  reply.whole_file = part->whole_file;
-  reply.expected = part->length;
-  reply.file_length = FileLength(part->path);
-  reply.first = part->range.first;
+  reply.whole_file = part->whole_file && have == 0;
+  reply.expected = part->length - have;
+  reply.file_length = FileLength(path);
+  reply.first = part->range.first + have;
   reply.last = part->range.last;
   reply.total = part->file_size;
-  if (auto* wininet = dynamic_cast<IWininetHttp*>(client.get()))
-    reply.content_range = wininet->ResponseHeader("Content-Range");
-  const PartVerdict verdict = download_plan::JudgePartReply(reply);
+  auto* wininet = dynamic_cast<IWininetHttp*>(client);
+  if (wininet) reply.content_range = wininet->ResponseHeader("Content-Range");
+  PartVerdict verdict = download_plan::JudgePartReply(reply);
+
+  // The bytes of a reply cut short are kept when the reply was the right
+  // one: a 206 naming exactly this range (or, unranged, a 200).
+  download_plan::PartReply whole_reply = reply;
+  whole_reply.fetched = true;
+  whole_reply.file_length = reply.expected;
+  const bool right_reply = !part->wrong_reply.load() && download_plan::JudgePartReply(whole_reply) ==
+                                                            download_plan::PART_COMPLETE;
+  const int64_t arrived = std::max<int64_t>(reply.file_length, 0);
+  if (have > 0) {
+    bool appended = false;
+    if (right_reply && arrived > 0) {
+      appended = AppendFile(part->path, path);
+      if (!appended) QLOG_ERR(L"download part cannot keep its bytes, thread index:{0}") << part->index;
+    }
+    DeleteIfPresent(path);
+    if (!appended && arrived > 0) verdict = download_plan::PART_FAILED;
+  }
+  if (verdict != download_plan::PART_COMPLETE && right_reply && arrived > 0 && FileLength(part->path) > have &&
+      FileLength(part->path) < part->length) {
+    part->have.store(FileLength(part->path));
+  } else if (verdict != download_plan::PART_COMPLETE && !right_reply) {
+    // Other bytes than asked for: nothing of this try is kept.
+    if (have == 0) DeleteIfPresent(part->path);
+    else TruncateFile(part->path, have);
+  }
+  if (verdict == download_plan::PART_COMPLETE && have > 0) {
+    verdict = FileLength(part->path) == part->length ? download_plan::PART_COMPLETE : download_plan::PART_FAILED;
+  }
+
   if (ok) {
     QLOG_APP(L"download fnished thread index:{0}") << part->index;
     if (verdict != download_plan::PART_COMPLETE) {
@@ -494,10 +605,28 @@ void CHttpDownloader::RunPart(Part* part) {
     QLOG_ERR(L"download failed error. last error:{0},thread index:{1}") << last_error << part->index;
     QLOG_ERR(L"download failed error:{0},thread index:{1}") << client->LastErrorCode() << part->index;
   }
-  // Stop the other parts at once: the whole file comes in one piece next.
-  if (verdict == download_plan::PART_NO_RANGES) run_spoiled_.store(true);
-  part->verdict = verdict;
-  part->state.store(verdict == download_plan::PART_COMPLETE ? XFER_DONE : XFER_FAILED);
+
+  // Worth another try: the connection or the server's moment, never a reply
+  // that was plainly wrong (another range, another size, 4xx).
+  const int status = reply.status;
+  const int error = client->LastErrorCode();
+  const bool transient_status = status >= 500 || status == 408 || status == 429;
+  const bool transient_error = !ok && (status == 206 || status == 200 || status == 0) && right_reply &&
+                               error != HIE_STOPPED && error != HIE_FILE_OPEN_FAILED &&
+                               error != HIE_FILE_WRITE_FAILED;
+  *passing = verdict == download_plan::PART_FAILED && !part->wrong_reply.load() &&
+             (transient_status || transient_error || (!ok && status == 0 && error != HIE_STOPPED));
+  *retry_after_ms = 0;
+  if (transient_status && wininet) {
+    int64_t seconds = 0;
+    if (ParseContentLength(wininet->ResponseHeader("Retry-After"), &seconds))
+      *retry_after_ms = static_cast<DWORD>(std::min<int64_t>(seconds, kMaxRetryAfterMs / 1000) * 1000);
+  }
+  // A transient status leaves its error page in the file: not part bytes.
+  if (transient_status) {
+    if (have == 0) DeleteIfPresent(part->path);
+  }
+  return verdict;
 }
 
 void CHttpDownloader::PollProgress() {
@@ -597,6 +726,8 @@ bool CHttpDownloader::JoinPartFiles(const std::wstring& target, const std::vecto
 }
 
 void CHttpDownloader::SetClientFactoryForTesting(ClientFactory factory) { g_client_factory.store(factory); }
+
+void CHttpDownloader::SetRetryPauseForTesting(DWORD first_pause_ms) { g_retry_pause_ms.store(first_pause_ms); }
 
 void CHttpDownloader::SetTimeoutsForTesting(DWORD connect_ms, DWORD receive_ms) {
   g_connect_timeout_ms.store(connect_ms);

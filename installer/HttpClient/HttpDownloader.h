@@ -131,6 +131,13 @@ class CHttpDownloader : public IHttpCallback {
   static void SetClientFactoryForTesting(ClientFactory factory);
   // The clients' connect and receive timeouts (30 s each by default).
   static void SetTimeoutsForTesting(DWORD connect_ms, DWORD receive_ms);
+  // The first pause before a part's retry (1000 ms by default; the later
+  // ones double it).
+  static void SetRetryPauseForTesting(DWORD first_pause_ms);
+
+  // A part is fetched this many times at most when its failures look
+  // passing (a dropped connection, a timeout, 5xx, 408 or 429).
+  static constexpr int kPartTries = 4;
 
   // Waits up to |timeout_ms| for the size query started at construction
   // to store its answer.
@@ -160,6 +167,11 @@ class CHttpDownloader : public IHttpCallback {
   bool RunParts(const std::wstring& target, const std::vector<download_plan::ByteRange>& ranges, bool ranged,
                 int64_t size, const std::string& validator, bool* no_ranges);
   void RunPart(Part* part);
+  // One request for what |part| still lacks, appended to its file; the
+  // verdict, and whether trying again may help.
+  download_plan::PartVerdict FetchPartOnce(Part* part, IHttpBase* client, bool* passing, DWORD* retry_after_ms);
+  // Waits |ms|, or less when the attempt stops; false when it stopped.
+  bool PauseBeforeRetry(DWORD ms);
   void PollProgress();
   void ReportProgress();
   void ClearParts();

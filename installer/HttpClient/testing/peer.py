@@ -39,6 +39,9 @@ Paths:
                           drop_at=A    the range starting at A: half its bytes, then close
                           status_at=A  the range starting at A: status C (status=C, 404)
                           ms=M         body in chunk-byte writes M ms apart (chunk, 4096)
+                          busy_at=A    the range starting at A: 503 with
+                                       "Retry-After: 1" for its first busy=N
+                                       requests (1), then served
                           shift=S      a range A-B is answered with the bytes
                                        of A+S-B+S (clamped), labelled so
                           switch_after=K  the file is republished after the K-th
@@ -168,6 +171,14 @@ def serve_ranges(conn, head, size, query):
             first = min(first + shift, size - length)
             last = first + length - 1
         headers.append("Content-Range: bytes %d-%d/%d" % (first, last, size))
+        if option("busy_at", "") == str(first):
+            key = ("busy", size, tuple(sorted((k, tuple(v)) for k, v in query.items())))
+            with VERSION_LOCK:
+                VERSION_COUNTS[key] = VERSION_COUNTS.get(key, 0) + 1
+                busy = VERSION_COUNTS[key] <= int(option("busy", "1"))
+            if busy:
+                conn.sendall(response(503, "Service Unavailable", b"busy", ["Retry-After: 1"]))
+                return True
         if option("status_at", "") == str(first):
             code = int(option("status", "404"))
             conn.sendall(response(code, "Status", ("status %d body" % code).encode()))
