@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/util/string_util.h"
+#include "installer/HttpClient/FileSha256.h"
 #include "installer/HttpClient/HttpHeader.h"
 #include "installer/HttpClient/WininetHttp.h"
 #include "installer/utils/log.h"
@@ -437,6 +438,7 @@ void CHttpDownloader::RunDownload() {
       std::vector<std::wstring> paths;
       for (const auto& part : m_parts) paths.push_back(part->path);  // only this thread changes the list
       ok = JoinPartFiles(target, paths);
+      if (ok) ok = VerifyDigest(target);
       // The window sees 100 before the finished message.
       if (ok) ReportProgress();
     }
@@ -723,6 +725,31 @@ bool CHttpDownloader::JoinPartFiles(const std::wstring& target, const std::vecto
     return fail(L"cannot close", target);
   }
   return true;
+}
+
+void CHttpDownloader::SetExpectedSha256(const std::string& hex) {
+  const std::string normal = NormalizeSha256(hex);
+  if (!hex.empty() && normal.empty()) QLOG_ERR(L"download sha256 is not 64 hex digits, not checked");
+  std::lock_guard<std::mutex> hold(sha256_lock_);
+  expected_sha256_ = normal;
+}
+
+bool CHttpDownloader::VerifyDigest(const std::wstring& target) {
+  std::string expected;
+  {
+    std::lock_guard<std::mutex> hold(sha256_lock_);
+    expected = expected_sha256_;
+  }
+  if (expected.empty()) return true;
+  const std::string actual = Sha256OfFile(target);
+  if (actual == expected) {
+    QLOG_APP(L"download sha256 verified");
+    return true;
+  }
+  QLOG_ERR(L"download sha256 mismatch, expected:{0} got:{1}") << base::Utf8ToWide(expected)
+                                                               << base::Utf8ToWide(actual);
+  DeleteIfPresent(target);
+  return false;
 }
 
 void CHttpDownloader::SetClientFactoryForTesting(ClientFactory factory) { g_client_factory.store(factory); }

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,12 @@ class CHttpDownloader : public IHttpCallback {
 
   std::wstring GetDownloadFilePath() const;
 
+  // The SHA-256 the joined file must have (64 hexadecimal digits; empty:
+  // none). A file that differs is deleted and the attempt fails, so bytes
+  // that are not the vendor's never run elevated. Any thread; applies from
+  // the next Start().
+  void SetExpectedSha256(const std::string& hex);
+
   // Runs one attempt on a thread of its own and returns at once. Refused
   // (false) while an attempt runs; any thread may call it.
   bool Start();
@@ -172,6 +179,8 @@ class CHttpDownloader : public IHttpCallback {
   download_plan::PartVerdict FetchPartOnce(Part* part, IHttpBase* client, bool* passing, DWORD* retry_after_ms);
   // Waits |ms|, or less when the attempt stops; false when it stopped.
   bool PauseBeforeRetry(DWORD ms);
+  // True when no digest is expected or |target| has it; else deletes it.
+  bool VerifyDigest(const std::wstring& target);
   void PollProgress();
   void ReportProgress();
   void ClearParts();
@@ -205,6 +214,9 @@ class CHttpDownloader : public IHttpCallback {
   std::shared_ptr<SizeQuery> size_query_;
   Thread progress_thread_;
   Thread download_thread_;  // touched only by Start() and the destructor
+  std::mutex sha256_lock_;  // Protects |expected_sha256_|.
+  std::string expected_sha256_;
+
   // Serialises Start() with the end of a run (clearing |running_| and
   // posting the result), so a Start() from the finished message's handler
   // is never refused.

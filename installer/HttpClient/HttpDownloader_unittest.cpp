@@ -4,6 +4,7 @@
 #include <winsock2.h>
 
 #include "installer/HttpClient/HttpDownloader.h"
+#include "installer/HttpClient/FileSha256.h"
 
 #include <gtest/gtest.h>
 
@@ -404,6 +405,39 @@ TEST_F(DownloaderTest, FailedSizeQueryPostsFailure) {
 TEST_F(DownloaderTest, ServerIgnoringRangesGetsTheFileInOnePiece) {
   auto downloader = Make(PeerUrl(L"/ranges/300000?ignore=1"));
   ExpectDownloaded(downloader.get(), Pattern(300000));
+}
+
+// With the vendor's SHA-256 set, the joined file must have it: a match is a
+// success, a mismatch deletes the file and fails the attempt. Digits in
+// either case are taken.
+TEST_F(DownloaderTest, ExpectedDigestIsChecked) {
+  // The hasher against the standard's own example, then the served bytes.
+  http_testing::WriteFile(scratch_.File(L"abc.bin"), "abc");
+  EXPECT_EQ(Sha256OfFile(scratch_.File(L"abc.bin")),
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  ::DeleteFileW(scratch_.File(L"abc.bin").c_str());
+  http_testing::WriteFile(scratch_.File(L"reference.bin"), Pattern(300000));
+  const std::string digest = Sha256OfFile(scratch_.File(L"reference.bin"));
+  ::DeleteFileW(scratch_.File(L"reference.bin").c_str());
+  ASSERT_EQ(digest.size(), 64u);
+  EXPECT_EQ(Sha256OfFile(scratch_.File(L"missing.bin")), "");
+
+  auto good = Make(PeerUrl(L"/ranges/300000"));
+  std::string upper = digest;
+  for (char& c : upper) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+  good->SetExpectedSha256(upper);
+  ExpectDownloaded(good.get(), Pattern(300000));
+  good.reset();
+  ::DeleteFileW((scratch_.path() + L"300000").c_str());
+  window_.results.clear();
+  window_.reports.clear();
+
+  auto bad = Make(PeerUrl(L"/ranges/300000"));
+  std::string wrong = digest;
+  wrong[10] = wrong[10] == '0' ? '1' : '0';
+  bad->SetExpectedSha256(wrong);
+  EXPECT_EQ(Run(bad.get()), 0);
+  EXPECT_TRUE(Files().empty()) << "the file that failed its digest was left";
 }
 
 // A server answering every range with 206 and the right length of other

@@ -33,21 +33,31 @@ MachineArchitecture DetectMachineArchitecture() {
 #endif
 }
 
-std::wstring ChooseDownloadUrl(const IniFile& settings, MachineArchitecture architecture) {
-  const std::wstring x86 = settings.GetValue(L"URLID_DOWN");
-  const std::wstring x64 = settings.GetValue(L"URLID_DOWN_X64");
+namespace {
+
+// The key whose URL the machine downloads.
+const wchar_t* DownloadUrlKey(const IniFile& settings, MachineArchitecture architecture) {
+  const bool has_x64 = !settings.GetValue(L"URLID_DOWN_X64").empty();
   switch (architecture) {
-    case MachineArchitecture::kArm64: {
-      std::wstring arm64 = settings.GetValue(L"URLID_DOWN_ARM64");
-      if (!arm64.empty()) return arm64;
-      return x64.empty() ? x86 : x64;
-    }
+    case MachineArchitecture::kArm64:
+      if (!settings.GetValue(L"URLID_DOWN_ARM64").empty()) return L"URLID_DOWN_ARM64";
+      return has_x64 ? L"URLID_DOWN_X64" : L"URLID_DOWN";
     case MachineArchitecture::kX64:
-      return x64.empty() ? x86 : x64;
+      return has_x64 ? L"URLID_DOWN_X64" : L"URLID_DOWN";
     case MachineArchitecture::kX86:
       break;
   }
-  return x86;
+  return L"URLID_DOWN";
+}
+
+}  // namespace
+
+std::wstring ChooseDownloadUrl(const IniFile& settings, MachineArchitecture architecture) {
+  return settings.GetValue(DownloadUrlKey(settings, architecture));
+}
+
+std::wstring ChooseDownloadSha256(const IniFile& settings, MachineArchitecture architecture) {
+  return settings.GetValue(std::wstring(DownloadUrlKey(settings, architecture)) + L"_SHA256");
 }
 
 void ProductSettings::Load() {
@@ -74,6 +84,7 @@ void ProductSettings::UpdateFields(MachineArchitecture architecture,
   product_name_ = GetValue(L"PRODUCT_NAME");
   process_name_ = GetValue(L"PROCESS_NAME");
   download_url_ = ChooseDownloadUrl(*this, architecture);
+  download_sha256_ = ChooseDownloadSha256(*this, architecture);
 }
 
 std::wstring ProductSettings::GetDefaultInstallPath() const {

@@ -17,6 +17,10 @@ MachineArchitecture DetectMachineArchitecture();
 // URLID_DOWN_ARM64 on ARM64 (then URLID_DOWN_X64), URLID_DOWN_X64 on x64,
 // each falling back to URLID_DOWN when empty.
 std::wstring ChooseDownloadUrl(const IniFile& settings, MachineArchitecture architecture);
+// The expected SHA-256 of the installer ChooseDownloadUrl picks: the value
+// of its key with "_SHA256" appended (URLID_DOWN_X64_SHA256 beside
+// URLID_DOWN_X64, ...); empty when the vendor gave none.
+std::wstring ChooseDownloadSha256(const IniFile& settings, MachineArchitecture architecture);
 
 class ProductSettings : public IniFile {
  public:
@@ -32,6 +36,7 @@ class ProductSettings : public IniFile {
   std::wstring GetProductName() const { return product_name_; }
   std::wstring GetProcessName() const { return process_name_; }
   std::wstring GetDownloadUrl() const { return download_url_; }
+  std::wstring GetDownloadSha256() const { return download_sha256_; }
   std::wstring GetInstallerPassword() const { return installer_password_; }
   std::wstring GetDataFolder() const { return data_folder_; }
   std::wstring GetInstallPath() const { return install_path_; }
@@ -52,6 +57,7 @@ class ProductSettings : public IniFile {
   std::wstring process_name_;
   std::wstring install_path_;
   std::wstring download_url_;
+  std::wstring download_sha256_;
   std::wstring installer_password_;
 };
 

@@ -52,6 +52,24 @@ TEST(ProductSettingsTest, DownloadUrlFollowsTheArchitecture) {
     settings.UpdateFields(c.architecture, L"C:\\Roaming");
     EXPECT_EQ(c.url, settings.GetDownloadUrl()) << c.text << static_cast<int>(c.architecture);
   }
+
+  // The digest is the one beside the URL taken, never a sibling's.
+  const char* digests =
+      "URLID_DOWN=https://d.example/x86.exe\nURLID_DOWN_SHA256=86\n"
+      "URLID_DOWN_X64=https://d.example/x64.exe\nURLID_DOWN_X64_SHA256=64\n"
+      "URLID_DOWN_ARM64=\nURLID_DOWN_ARM64_SHA256=arm\n";
+  const std::pair<MachineArchitecture, const wchar_t*> expected[] = {
+      {MachineArchitecture::kX86, L"86"}, {MachineArchitecture::kX64, L"64"}, {MachineArchitecture::kArm64, L"64"}};
+  for (const auto& e : expected) {
+    ProductSettings settings;
+    Feed(&settings, digests);
+    settings.UpdateFields(e.first, L"C:\\Roaming");
+    EXPECT_EQ(e.second, settings.GetDownloadSha256()) << static_cast<int>(e.first);
+  }
+  ProductSettings without;
+  Feed(&without, kUrls);
+  without.UpdateFields(MachineArchitecture::kX64, L"C:\\Roaming");
+  EXPECT_EQ(L"", without.GetDownloadSha256());
 }
 
 // The machine's architecture as the system reports it to anyone.
