@@ -4,6 +4,7 @@
 #include <wininet.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -219,6 +220,59 @@ void DeleteAppendedPart(const std::wstring& path) {
   QLOG_ERR(L"download part file left behind: {0}, error:{1}") << path << error;
 }
 
+// Beside the part files of a failed attempt: the URL and the size they
+// belong to, one per line, in UTF-8.
+std::wstring KeptRecordPath(const std::wstring& target) { return target + L".parts"; }
+
+bool ReadRecord(const std::wstring& record, std::string* url, int64_t* size) {
+  FILE* file = _wfopen(record.c_str(), L"rb");
+  if (!file) return false;
+  char buffer[8192];
+  const size_t n = std::fread(buffer, 1, sizeof(buffer), file);
+  std::fclose(file);
+  const std::string text(buffer, n);
+  const size_t line = text.find('\n');
+  if (line == std::string::npos) return false;
+  *url = text.substr(0, line);
+  const size_t end = text.find('\n', line + 1);
+  return ParseContentLength(text.substr(line + 1, end == std::string::npos ? end : end - line - 1), size);
+}
+
+// Removes the part files a record names, the ".more" files of their
+// retries, and the record.
+void DeleteKeptWork(const std::wstring& target) {
+  const std::wstring record = KeptRecordPath(target);
+  std::string url;
+  int64_t size = 0;
+  if (ReadRecord(record, &url, &size) && size > 0) {
+    for (const ByteRange& range : download_plan::SplitRanges(size)) {
+      const std::wstring path = download_plan::PartFilePath(target, range);
+      DeleteIfPresent(path);
+      DeleteIfPresent(path + L".more");
+    }
+  }
+  DeleteIfPresent(record);
+}
+
+// Whether the record beside |target| names |url| and |size|; a record for
+// anything else is removed with its part files.
+bool ReadKeptRecord(const std::wstring& record, const std::wstring& url, int64_t size) {
+  std::string kept_url;
+  int64_t kept_size = 0;
+  if (!ReadRecord(record, &kept_url, &kept_size)) return false;
+  if (kept_url == base::WideToUtf8(url) && kept_size == size) return true;
+  DeleteKeptWork(record.substr(0, record.size() - 6));
+  return false;
+}
+
+void WriteKeptRecord(const std::wstring& record, const std::wstring& url, int64_t size) {
+  FILE* file = _wfopen(record.c_str(), L"wb");
+  if (!file) return;
+  const std::string text = base::WideToUtf8(url) + "\n" + std::to_string(size) + "\n";
+  std::fwrite(text.data(), 1, text.size(), file);
+  std::fclose(file);
+}
+
 void RaiseConnectionLimit() {
   static std::once_flag once;
   std::call_once(once, [] {
@@ -321,6 +375,8 @@ CHttpDownloader::~CHttpDownloader() {
   WaitHandlingSentMessages(download_thread_.Get());
   WaitHandlingSentMessages(progress_thread_.Get());
   ClearParts();
+  // Quitting gives up what a failed attempt kept for a Retry.
+  if (!m_fileName.empty()) DeleteKeptWork(GetDownloadFilePath());
 }
 
 std::wstring CHttpDownloader::GetDownloadFilePath() const { return m_downloadDir + m_fileName; }
@@ -456,6 +512,10 @@ bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<Byt
                                int64_t size, const std::string& validator, bool* no_ranges) {
   *no_ranges = false;
   std::vector<Part*> started;
+  // Work kept by a failed attempt for this very URL and size is used again;
+  // what an attempt for another URL or size left is removed.
+  const bool reuse = ranged && ReadKeptRecord(KeptRecordPath(target), m_url, size);
+  int64_t kept_bytes = 0;
   {
     base::ScopedLock lock(parts_lock_);
     m_parts.clear();
@@ -471,8 +531,23 @@ bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<Byt
       part->validator = validator;
       part->file_size = size;
       part->whole_file = ranges[i].first == 0 && ranges[i].last == size - 1;
-      DeleteIfPresent(part->path);  // there is no resuming
       Part* raw = part.get();
+      const int64_t kept = reuse ? FileLength(part->path) : -1;
+      if (kept == part->length) {
+        part->verdict = download_plan::PART_COMPLETE;
+        part->downloaded.store(kept);
+        part->state.store(XFER_DONE);
+        kept_bytes += kept;
+        m_parts.push_back(std::move(part));
+        continue;
+      }
+      if (kept > 0 && kept < part->length) {
+        part->have.store(kept);
+        part->downloaded.store(kept);
+        kept_bytes += kept;
+      } else {
+        DeleteIfPresent(part->path);
+      }
       if (!StartThread([this, raw] { RunPart(raw); }, &part->thread)) {
         const DWORD error = ::GetLastError();
         QLOG_ERR(L"download failed error. last error:{0},thread index:{1}") << error << raw->index;
@@ -483,6 +558,7 @@ bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<Byt
       m_parts.push_back(std::move(part));
     }
   }
+  if (kept_bytes > 0) QLOG_APP(L"download keeps {0} bytes of the last attempt") << kept_bytes;
   for (Part* part : started) ::WaitForSingleObject(part->thread.Get(), INFINITE);
 
   bool complete = true;
@@ -490,8 +566,16 @@ bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<Byt
     if (part->verdict == download_plan::PART_NO_RANGES) *no_ranges = true;
     if (part->verdict != download_plan::PART_COMPLETE) complete = false;
   }
-  if (!complete) {
-    for (const auto& part : m_parts) DeleteIfPresent(part->path);
+  const std::wstring record = KeptRecordPath(target);
+  if (!complete && ranged && !*no_ranges && !stopping_.load()) {
+    // Every byte in the part files came in a reply that named its range:
+    // a Retry continues from them.
+    WriteKeptRecord(record, m_url, size);
+  } else {
+    if (!complete) {
+      for (const auto& part : m_parts) DeleteIfPresent(part->path);
+    }
+    DeleteIfPresent(record);
   }
   return complete;
 }

@@ -5,6 +5,7 @@
 
 #include "installer/HttpClient/HttpDownloader.h"
 #include "installer/HttpClient/FileSha256.h"
+#include "installer/HttpClient/WininetHttp.h"
 
 #include <gtest/gtest.h>
 
@@ -292,11 +293,30 @@ class DownloaderTest : public ::testing::Test {
     window_.ExpectRisingReports(downloader, static_cast<double>(expected.size()), true);
   }
 
-  // A failed attempt: the posted 0 and nothing left in the folder.
+  // A failed attempt: the posted 0, no target, and at most the part files
+  // and their record kept for a Retry, which go with the downloader.
   void ExpectFailed(CHttpDownloader* downloader, double total) {
     EXPECT_EQ(Run(downloader), 0);
-    EXPECT_TRUE(Files().empty()) << "files left behind: " << Files().size();
+    const std::wstring target = downloader->GetDownloadFilePath();
+    EXPECT_FALSE(http_testing::FileExists(target)) << "a failed attempt left its target";
+    const std::wstring name = target.substr(scratch_.path().size());
+    for (const std::wstring& file : Files())
+      EXPECT_EQ(file.compare(0, name.size() + 1, name + L"."), 0) << "left behind: " << http_testing::Narrow(file);
     window_.ExpectRisingReports(downloader, total, false);
+  }
+
+  // The ranges the peer served under |log|, in order.
+  std::vector<download_plan::ByteRange> ServedRanges(const std::wstring& log) {
+    CWininetHttp client;
+    const std::string text =
+        client.Request(PeerUrl(L"/rangelog/" + log).c_str(), 0, nullptr, static_cast<const wchar_t*>(nullptr));
+    std::vector<download_plan::ByteRange> ranges;
+    long long first = 0, last = 0;
+    for (size_t at = 0; at < text.size(); at = text.find('\n', at) + 1) {
+      if (sscanf(text.c_str() + at, "%lld-%lld", &first, &last) == 2) ranges.push_back({first, last});
+      if (text.find('\n', at) == std::string::npos) break;
+    }
+    return ranges;
   }
 
   DownloadWindow window_;
@@ -446,6 +466,50 @@ TEST_F(DownloaderTest, ExpectedDigestIsChecked) {
 TEST_F(DownloaderTest, RangeOfOtherBytesFailsTheAttempt) {
   auto downloader = Make(PeerUrl(L"/ranges/300000?shift=1000"));
   ExpectFailed(downloader.get(), 300000);
+}
+
+// A Retry after a failed attempt keeps what arrived: complete parts are not
+// fetched again, partial ones continue from their length, and the file is
+// right. Quitting instead leaves nothing behind.
+TEST_F(DownloaderTest, RetryKeepsVerifiedWorkAndQuitRemovesIt) {
+  constexpr int64_t kSize = 3000000;
+  const int64_t fifth = SplitRanges(kSize)[5].first;
+  const std::wstring log = L"retry" + std::to_wstring(::GetTickCount());
+  auto downloader = Make(PeerUrl(L"/ranges/3000000?status=404&once=1&ms=5&chunk=16384&status_at=" +
+                                 std::to_wstring(fifth) + L"&log=" + log));
+  ExpectFailed(downloader.get(), kSize);
+  const size_t first_attempt = ServedRanges(log).size();
+  EXPECT_FALSE(Files().empty()) << "the failed attempt kept nothing";
+  window_.results.clear();
+  window_.reports.clear();
+  ExpectDownloaded(downloader.get(), Pattern(kSize));
+  const std::vector<download_plan::ByteRange> served = ServedRanges(log);
+  int64_t asked_again = 0;
+  for (size_t i = first_attempt; i < served.size(); ++i) asked_again += served[i].length();
+  EXPECT_LT(asked_again, kSize) << "the Retry fetched everything again";
+
+  // A failed attempt, then the wizard quits: the kept parts and their record go.
+  downloader.reset();
+  ASSERT_TRUE(::DeleteFileW(scratch_.File(L"3000000").c_str()));
+  auto failing = Make(PeerUrl(L"/ranges/300000?status=404&status_at=" + std::to_wstring(SplitRanges(300000)[5].first)));
+  window_.results.clear();
+  window_.reports.clear();
+  ExpectFailed(failing.get(), 300000);
+  EXPECT_FALSE(Files().empty()) << "the failed attempt kept nothing";
+  failing.reset();
+  EXPECT_TRUE(Files().empty()) << "left behind after quitting: " << Files().size();
+}
+
+// Parts and a record that an attempt for another size left are removed, not
+// joined: the download starts over and comes out right.
+TEST_F(DownloaderTest, LeftoversOfAnotherSizeAreNotReused) {
+  const std::wstring target = scratch_.File(L"300000");
+  http_testing::WriteFile(target + L".parts", http_testing::Narrow(PeerUrl(L"/ranges/300000")) + "\n299999\n");
+  const auto old_ranges = SplitRanges(299999);
+  for (const auto& range : old_ranges)
+    http_testing::WriteFile(download_plan::PartFilePath(target, range), std::string(range.length(), 'x'));
+  auto downloader = Make(PeerUrl(L"/ranges/300000"));
+  ExpectDownloaded(downloader.get(), Pattern(300000));
 }
 
 // A file republished while its ranges download is never joined from two

@@ -39,6 +39,9 @@ Paths:
                           drop_at=A    the range starting at A: half its bytes, then close
                           status_at=A  the range starting at A: status C (status=C, 404)
                           ms=M         body in chunk-byte writes M ms apart (chunk, 4096)
+                          once=1       status_at applies to the first such request only
+                          log=NAME     each served range "A-B" is kept under NAME;
+                                       /rangelog/NAME lists them, one per line
                           busy_at=A    the range starting at A: 503 with
                                        "Retry-After: 1" for its first busy=N
                                        requests (1), then served
@@ -125,6 +128,7 @@ def requested_range(head):
 
 
 VERSION_COUNTS = {}
+RANGE_LOGS = {}
 VERSION_LOCK = threading.Lock()
 
 
@@ -179,7 +183,16 @@ def serve_ranges(conn, head, size, query):
             if busy:
                 conn.sendall(response(503, "Service Unavailable", b"busy", ["Retry-After: 1"]))
                 return True
-        if option("status_at", "") == str(first):
+        if option("log", ""):
+            with VERSION_LOCK:
+                RANGE_LOGS.setdefault(option("log", ""), []).append("%d-%d" % (first, last))
+        failing = option("status_at", "") == str(first)
+        if failing and option("once", "0") == "1":
+            key = ("once", size, first, tuple(sorted((k, tuple(v)) for k, v in query.items())))
+            with VERSION_LOCK:
+                failing = key not in VERSION_COUNTS
+                VERSION_COUNTS[key] = 1
+        if failing:
             code = int(option("status", "404"))
             conn.sendall(response(code, "Status", ("status %d body" % code).encode()))
             return True
@@ -278,6 +291,11 @@ def handle(conn, head, body):
         conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n")
         time.sleep(int(query.get("ms", ["1000"])[0]) / 1000.0)
         conn.sendall(b"slow")
+        return True
+    if path.startswith("/rangelog/"):
+        with VERSION_LOCK:
+            lines = list(RANGE_LOGS.get(path[len("/rangelog/"):], []))
+        conn.sendall(response(200, "OK", ("".join(line + "\n" for line in lines)).encode()))
         return True
     if path.startswith("/ranges/"):
         return serve_ranges(conn, head, int(path[len("/ranges/"):]), query)
