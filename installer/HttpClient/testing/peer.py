@@ -41,7 +41,8 @@ Paths:
                           ms=M         body in chunk-byte writes M ms apart (chunk, 4096)
                           once=1       status_at applies to the first such request only
                           log=NAME     each served range "A-B" is kept under NAME;
-                                       /rangelog/NAME lists them, one per line
+                                       /rangelog/NAME lists them, one per line,
+                                       then "sent N", the body bytes sent
                           busy_at=A    the range starting at A: 503 with
                                        "Retry-After: 1" for its first busy=N
                                        requests (1), then served
@@ -129,6 +130,7 @@ def requested_range(head):
 
 VERSION_COUNTS = {}
 RANGE_LOGS = {}
+RANGE_SENT = {}
 VERSION_LOCK = threading.Lock()
 
 
@@ -205,10 +207,17 @@ def serve_ranges(conn, head, size, query):
         body = body[:len(body) // 2]
     delay = int(option("ms", "0")) / 1000.0
     chunk = max(1, int(option("chunk", "4096")))
-    for i in range(0, len(body), chunk):
-        if delay:
-            time.sleep(delay)
-        conn.sendall(body[i:i + chunk])
+    log = option("log", "")
+    try:
+        for i in range(0, len(body), chunk):
+            if delay:
+                time.sleep(delay)
+            conn.sendall(body[i:i + chunk])
+            if log:
+                with VERSION_LOCK:
+                    RANGE_SENT[log] = RANGE_SENT.get(log, 0) + min(chunk, len(body) - i)
+    except OSError:
+        return False
     return not drop
 
 
@@ -294,7 +303,8 @@ def handle(conn, head, body):
         return True
     if path.startswith("/rangelog/"):
         with VERSION_LOCK:
-            lines = list(RANGE_LOGS.get(path[len("/rangelog/"):], []))
+            name = path[len("/rangelog/"):]
+            lines = list(RANGE_LOGS.get(name, [])) + ["sent %d" % RANGE_SENT.get(name, 0)]
         conn.sendall(response(200, "OK", ("".join(line + "\n" for line in lines)).encode()))
         return True
     if path.startswith("/ranges/"):
