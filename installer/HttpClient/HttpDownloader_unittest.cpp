@@ -530,8 +530,19 @@ TEST_F(DownloaderTest, FileRepublishedMidDownloadComesFromOneBuild) {
 // "503, Retry-After: 1" twice is asked again after the server's pause.
 TEST_F(DownloaderTest, PassingFailuresOfOnePartHeal) {
   const int64_t third = SplitRanges(3000000)[3].first;
-  auto dropped = Make(PeerUrl(L"/ranges/3000000?drop_at=" + std::to_wstring(third)));
+  const std::wstring log = L"heal" + std::to_wstring(::GetTickCount());
+  auto dropped = Make(PeerUrl(L"/ranges/3000000?log=" + log + L"&drop_at=" + std::to_wstring(third)));
   ExpectDownloaded(dropped.get(), Pattern(3000000));
+  // The bytes sent add up to the file (and a byte per size query): what
+  // arrived before the drop was not fetched again.
+  CWininetHttp client;
+  const std::string record =
+      client.Request(PeerUrl(L"/rangelog/" + log).c_str(), 0, nullptr, static_cast<const wchar_t*>(nullptr));
+  const size_t at = record.find("sent ");
+  ASSERT_NE(at, std::string::npos) << record;
+  const long long sent = std::atoll(record.c_str() + at + 5);
+  EXPECT_GE(sent, 3000000);
+  EXPECT_LE(sent, 3000000 + 2) << "bytes fetched again: " << sent - 3000000;
   dropped.reset();
   window_.results.clear();
   window_.reports.clear();
