@@ -12,6 +12,7 @@
 
 #include "base/util/string_util.h"
 #include "installer/HttpClient/FileSha256.h"
+#include "installer/HttpClient/FileSignature.h"
 #include "installer/HttpClient/HttpHeader.h"
 #include "installer/HttpClient/WininetHttp.h"
 #include "installer/utils/log.h"
@@ -494,7 +495,7 @@ void CHttpDownloader::RunDownload() {
       std::vector<std::wstring> paths;
       for (const auto& part : m_parts) paths.push_back(part->path);  // only this thread changes the list
       ok = JoinPartFiles(target, paths);
-      if (ok) ok = VerifyDigest(target);
+      if (ok) ok = VerifyPayload(target);
       // The window sees 100 before the finished message.
       if (ok) ReportProgress();
     }
@@ -818,22 +819,40 @@ void CHttpDownloader::SetExpectedSha256(const std::string& hex) {
   expected_sha256_ = normal;
 }
 
-bool CHttpDownloader::VerifyDigest(const std::wstring& target) {
+void CHttpDownloader::SetExpectedSigner(const std::wstring& signer) {
+  std::lock_guard<std::mutex> hold(sha256_lock_);
+  expected_signer_ = signer;
+}
+
+bool CHttpDownloader::VerifyPayload(const std::wstring& target) {
   std::string expected;
+  std::wstring signer;
   {
     std::lock_guard<std::mutex> hold(sha256_lock_);
     expected = expected_sha256_;
+    signer = expected_signer_;
   }
-  if (expected.empty()) return true;
-  const std::string actual = Sha256OfFile(target);
-  if (actual == expected) {
+  if (!expected.empty()) {
+    const std::string actual = Sha256OfFile(target);
+    if (actual != expected) {
+      QLOG_ERR(L"download sha256 mismatch, expected:{0} got:{1}") << base::Utf8ToWide(expected)
+                                                                   << base::Utf8ToWide(actual);
+      DeleteIfPresent(target);
+      return false;
+    }
     QLOG_APP(L"download sha256 verified");
-    return true;
   }
-  QLOG_ERR(L"download sha256 mismatch, expected:{0} got:{1}") << base::Utf8ToWide(expected)
-                                                               << base::Utf8ToWide(actual);
-  DeleteIfPresent(target);
-  return false;
+  if (!signer.empty()) {
+    SignatureCheck check;
+    if (!VerifySignature(target, signer, &check)) {
+      QLOG_ERR(L"download signature refused, status:{0} signer:{1} expected:{2}")
+          << static_cast<int64_t>(static_cast<unsigned long>(check.status)) << check.signer << signer;
+      DeleteIfPresent(target);
+      return false;
+    }
+    QLOG_APP(L"download signature verified, signer:{0}") << check.signer;
+  }
+  return true;
 }
 
 void CHttpDownloader::SetClientFactoryForTesting(ClientFactory factory) { g_client_factory.store(factory); }

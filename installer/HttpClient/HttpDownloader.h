@@ -112,6 +112,11 @@ class CHttpDownloader : public IHttpCallback {
   // that are not the vendor's never run elevated. Any thread; applies from
   // the next Start().
   void SetExpectedSha256(const std::string& hex);
+  // The display name of the certificate that must have signed the joined
+  // file (Authenticode; empty: no check). A file unsigned, signed by anyone
+  // else, or changed since signing is deleted and the attempt fails. Any
+  // thread; applies from the next Start().
+  void SetExpectedSigner(const std::wstring& signer);
 
   // Runs one attempt on a thread of its own and returns at once. Refused
   // (false) while an attempt runs; any thread may call it.
@@ -179,8 +184,9 @@ class CHttpDownloader : public IHttpCallback {
   download_plan::PartVerdict FetchPartOnce(Part* part, IHttpBase* client, bool* passing, DWORD* retry_after_ms);
   // Waits |ms|, or less when the attempt stops; false when it stopped.
   bool PauseBeforeRetry(DWORD ms);
-  // True when no digest is expected or |target| has it; else deletes it.
-  bool VerifyDigest(const std::wstring& target);
+  // True when |target| has the expected digest and signer (each when one
+  // is expected); else deletes it.
+  bool VerifyPayload(const std::wstring& target);
   void PollProgress();
   void ReportProgress();
   void ClearParts();
@@ -214,8 +220,9 @@ class CHttpDownloader : public IHttpCallback {
   std::shared_ptr<SizeQuery> size_query_;
   Thread progress_thread_;
   Thread download_thread_;  // touched only by Start() and the destructor
-  std::mutex sha256_lock_;  // Protects |expected_sha256_|.
+  std::mutex sha256_lock_;  // Protects |expected_sha256_| and |expected_signer_|.
   std::string expected_sha256_;
+  std::wstring expected_signer_;
 
   // Serialises Start() with the end of a run (clearing |running_| and
   // posting the result), so a Start() from the finished message's handler

@@ -244,6 +244,11 @@ class DownloadWindow {
   HWND hwnd_ = nullptr;
 };
 
+// Trusts the run's test root for every test of this binary: the signed
+// programs chain to it.
+::testing::Environment* const kTestRoot =
+    ::testing::AddGlobalTestEnvironment(new http_testing::TestRootEnvironment);
+
 class DownloaderTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -458,6 +463,26 @@ TEST_F(DownloaderTest, ExpectedDigestIsChecked) {
   bad->SetExpectedSha256(wrong);
   EXPECT_EQ(Run(bad.get()), 0);
   EXPECT_TRUE(Files().empty()) << "the file that failed its digest was left";
+}
+
+// With a signer set, the joined file must carry a valid signature by that
+// name: a program signed by it passes; one signed by another name, one
+// changed after signing and an unsigned file are deleted and fail.
+TEST_F(DownloaderTest, ExpectedSignerIsChecked) {
+  struct {
+    const wchar_t* path;
+    LPARAM result;
+  } cases[] = {{L"/signed.exe", 1}, {L"/other-signer.exe", 0}, {L"/tampered.exe", 0}, {L"/pattern-1m.bin", 0}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(http_testing::Narrow(c.path));
+    auto downloader = Make(NginxUrl(c.path));
+    downloader->SetExpectedSigner(L"varno test signer");
+    EXPECT_EQ(Run(downloader.get()), c.result);
+    EXPECT_EQ(http_testing::FileExists(downloader->GetDownloadFilePath()), c.result == 1);
+    ::DeleteFileW(downloader->GetDownloadFilePath().c_str());
+    window_.results.clear();
+    window_.reports.clear();
+  }
 }
 
 // A server answering every range with 206 and the right length of other

@@ -3,8 +3,9 @@
 set(DOWNLOADER_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 if(WIN32 AND TARGET installer_http)
-  target_sources(installer_http PRIVATE ${DOWNLOADER_DIR}/HttpDownloader.cpp ${DOWNLOADER_DIR}/FileSha256.cpp)
-  target_link_libraries(installer_http PUBLIC user32)
+  target_sources(installer_http PRIVATE ${DOWNLOADER_DIR}/HttpDownloader.cpp ${DOWNLOADER_DIR}/FileSha256.cpp
+                                        ${DOWNLOADER_DIR}/FileSignature.cpp)
+  target_link_libraries(installer_http PUBLIC user32 wintrust crypt32)
 
   # Run like installer_http_unittests: the wrapper starts the loopback
   # servers around the program.

@@ -37,6 +37,8 @@ class ProductSettings : public IniFile {
   std::wstring GetProcessName() const { return process_name_; }
   std::wstring GetDownloadUrl() const { return download_url_; }
   std::wstring GetDownloadSha256() const { return download_sha256_; }
+  // URLID_DOWN_SIGNER: who must have signed the installer (empty: no check).
+  std::wstring GetDownloadSigner() const { return GetValue(L"URLID_DOWN_SIGNER"); }
   std::wstring GetInstallerPassword() const { return installer_password_; }
   std::wstring GetDataFolder() const { return data_folder_; }
   std::wstring GetInstallPath() const { return install_path_; }

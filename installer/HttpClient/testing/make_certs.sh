@@ -59,6 +59,21 @@ quiet openssl ca -batch -config ca.cnf -cert ca.pem -keyfile ca.key -in expired.
   -startdate 20200101000000Z -enddate 20200201000000Z -extfile ca.cnf -extensions server_ext \
   -notext -out expired.pem
 
+# Code-signing certificate, signed by the CA, and one under another name.
+cat >> ca.cnf <<'SIGN'
+[sign_ext]
+basicConstraints = critical, CA:false
+keyUsage = critical, digitalSignature
+extendedKeyUsage = codeSigning
+authorityKeyIdentifier = keyid
+subjectKeyIdentifier = hash
+SIGN
+for who in "signer:VARNO Test Signer" "other:VARNO Other Signer"; do
+  quiet openssl req -newkey rsa:2048 -nodes -keyout "${who%%:*}.key" -out "${who%%:*}.csr" -subj "/CN=${who#*:}"
+  quiet openssl x509 -req -in "${who%%:*}.csr" -CA ca.pem -CAkey ca.key -CAcreateserial -days 30 \
+    -sha256 -extfile ca.cnf -extensions sign_ext -out "${who%%:*}.pem"
+done
+
 # Self-signed certificate that no store trusts.
 quiet openssl req -x509 -newkey rsa:2048 -nodes -keyout self.key -out self.pem -days 30 \
   -subj /CN=127.0.0.1 -addext "subjectAltName=IP:127.0.0.1,DNS:127.0.0.1,DNS:localhost"

@@ -24,6 +24,18 @@ if ! http_servers_start "$work"; then
   echo "run_http_tests: the loopback servers did not start" >&2
   exit 1
 fi
+# Signed copies of a program for the download checks: signed.exe by "VARNO
+# Test Signer", other-signer.exe by another name, tampered.exe changed after
+# signing.
+for who in signer:signed other:other-signer; do
+  if ! osslsigncode sign -certs "$work/certs/${who%%:*}.pem" -key "$work/certs/${who%%:*}.key" -h sha256 \
+      -in "$exe" -out "$work/www/${who#*:}.exe" >/dev/null; then
+    echo "run_http_tests: osslsigncode could not sign a program" >&2
+    exit 1
+  fi
+done
+cp "$work/www/signed.exe" "$work/www/tampered.exe"
+printf 'X' | dd of="$work/www/tampered.exe" bs=1 seek=4096 conv=notrunc 2>/dev/null
 # Nothing of this run may leave the machine through a proxy.
 unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
 export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
