@@ -99,17 +99,40 @@ bool StartWithShellToken(const wchar_t* taskbar_class, const std::wstring& execu
 
 }  // namespace
 
-std::wstring InstallerParameters(const std::wstring& directory, const std::wstring& password) {
-  std::wstring parameters = L"/DIR=\"" + directory + L"\"";
-  parameters += L" /tolvane_down";
-  if (!password.empty()) parameters += L" /PASSWORD=\"" + password + L"\"";
-  parameters += L" /wait_run";
-  parameters += L" /verysilent";
-  return parameters;
+bool BuildInstallerParameters(const std::wstring& directory, const std::wstring& password,
+                              std::wstring* parameters) {
+  parameters->clear();
+  if (directory.find(L'"') != std::wstring::npos) {
+    QLOG_ERR(L"run installer: the folder {0} holds a quotation mark") << directory;
+    return false;
+  }
+  // The password is not logged: it is the package's secret.
+  if (password.find(L'"') != std::wstring::npos || (!password.empty() && password.back() == L'\\')) {
+    QLOG_ERR(L"run installer: the package password holds a quotation mark or ends in a backslash");
+    return false;
+  }
+  std::wstring folder = directory;
+  while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/')) folder.pop_back();
+  // "X:" alone is the drive's current folder, and "" no folder at all: a root
+  // keeps its meaning as "X:\." (or "\."), which ends in no backslash. A bare
+  // "X:" passes the path check as the root, so it is taken as the root too.
+  const bool bare_drive = folder.size() == 2 && folder[1] == L':';
+  if (bare_drive || (folder.empty() && !directory.empty())) folder += L"\\.";
+
+  *parameters = L"/DIR=\"" + folder + L"\"";
+  *parameters += L" /tolvane_down";
+  if (!password.empty()) *parameters += L" /PASSWORD=\"" + password + L"\"";
+  *parameters += L" /wait_run";
+  *parameters += L" /verysilent";
+  return true;
 }
 
 bool RunInstaller(const std::wstring& installer, const std::wstring& directory, const std::wstring& password) {
-  return RunElevatedHiddenAndWait(installer, InstallerParameters(directory, password));
+  std::wstring parameters;
+  // Switches the installer would misread could leave it neither silent nor
+  // in the chosen folder: better not to start it at all.
+  if (!BuildInstallerParameters(directory, password, &parameters)) return false;
+  return RunElevatedHiddenAndWait(installer, parameters);
 }
 
 bool RunElevatedAndWait(const std::wstring& executable, const std::wstring& parameters) {

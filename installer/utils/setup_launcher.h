@@ -11,13 +11,21 @@
 #include <cstddef>
 #include <string>
 
-// The installer's switches: /DIR="<directory>" /tolvane_down
-// [/PASSWORD="<password>"] /wait_run /verysilent.
-std::wstring InstallerParameters(const std::wstring& directory, const std::wstring& password);
+// The installer's switches, in order: /DIR="<directory>" /tolvane_down
+// [/PASSWORD="<password>"] /wait_run /verysilent. A backslash before a
+// closing quotation mark would escape it under the usual argument rules, so
+// the directory goes without its trailing separators (a drive root as
+// "X:\."); then those rules and the simpler ones many installers use, where a
+// backslash never escapes, read the same folder. False, with an error line,
+// when a value cannot be carried that way: a quotation mark in either, or a
+// password that ends in a backslash.
+bool BuildInstallerParameters(const std::wstring& directory, const std::wstring& password,
+                              std::wstring* parameters);
 
-// Runs |installer| elevated and hidden with InstallerParameters() and waits
-// until it ends. Always true: neither refused elevation nor the exit code is
-// detected here; the caller checks the result on disk.
+// Runs |installer| elevated and hidden with BuildInstallerParameters() and
+// waits until it ends. False, with nothing started, only when the parameters
+// cannot be built; otherwise true: neither refused elevation nor the exit
+// code is detected here, the caller checks the result on disk.
 bool RunInstaller(const std::wstring& installer, const std::wstring& directory, const std::wstring& password);
 
 // Runs |executable| elevated and hidden with |parameters| and waits until it

@@ -129,12 +129,104 @@ bool Contains(const std::vector<std::wstring>& lines, const std::wstring& wanted
   return false;
 }
 
-// The switches come in a fixed order; the password part only when set.
-TEST(InstallerParametersTest, ExactText) {
-  EXPECT_EQ(L"/DIR=\"C:\\Program Files\\VARNO\\\" /tolvane_down /wait_run /verysilent",
-            InstallerParameters(L"C:\\Program Files\\VARNO\\", L""));
-  EXPECT_EQ(L"/DIR=\"D:\\x\" /tolvane_down /PASSWORD=\"s3cret\" /wait_run /verysilent",
-            InstallerParameters(L"D:\\x", L"s3cret"));
+// Arguments 1.. as the system's parser (the standard rules) reads them.
+std::vector<std::wstring> StandardArguments(const std::wstring& parameters) {
+  std::vector<std::wstring> arguments;
+  std::wstring line = L"\"C:\\setup.exe\" " + parameters;
+  int count = 0;
+  wchar_t** argv = ::CommandLineToArgvW(line.c_str(), &count);
+  if (!argv) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(argv[i]);
+  ::LocalFree(argv);
+  return arguments;
+}
+
+// The simpler rules of many installers: a quotation mark opens or closes a
+// quoted run, a blank outside one ends an argument, a backslash is a letter.
+std::vector<std::wstring> SimpleArguments(const std::wstring& parameters) {
+  std::vector<std::wstring> arguments;
+  std::wstring current;
+  bool quoted = false, any = false;
+  for (wchar_t c : parameters) {
+    if (c == L'"') {
+      quoted = !quoted;
+      any = true;
+    } else if ((c == L' ' || c == L'\t') && !quoted) {
+      if (any) arguments.push_back(current);
+      current.clear();
+      any = false;
+    } else {
+      current += c;
+      any = true;
+    }
+  }
+  if (any) arguments.push_back(current);
+  return arguments;
+}
+
+// The absolute form of a folder, without a trailing separator unless a root.
+std::wstring FullFolder(const std::wstring& folder) {
+  wchar_t full[1024] = {};
+  DWORD n = ::GetFullPathNameW(folder.c_str(), 1024, full, nullptr);
+  std::wstring text(full, n < 1024 ? n : 0);
+  while (text.size() > 3 && text.back() == L'\\') text.pop_back();
+  return text;
+}
+
+// Every folder and password comes back as the same switches, in order, under
+// both argument rules, and the folder read is the one the path check saw.
+TEST(InstallerParametersTest, FoldersAndPasswordsSurviveBothArgumentRules) {
+  // CreateDirectoryW makes folders of up to 247 characters.
+  const std::wstring longest = L"C:\\" + std::wstring(120, L'a') + L"\\" + std::wstring(123, L'b');
+  ASSERT_EQ(247u, longest.size());
+  const struct {
+    std::wstring given;
+    std::wstring read;
+  } folders[] = {
+      {L"C:\\Program Files\\VARNO\\", L"C:\\Program Files\\VARNO"},
+      {L"C:\\Program Files\\VARNO", L"C:\\Program Files\\VARNO"},
+      {L"D:\\a b\\\\", L"D:\\a b"},
+      {L"D:\\a\\\\b\\\\\\", L"D:\\a\\\\b"},
+      {L"C:/Program Files/VARNO/", L"C:/Program Files/VARNO"},
+      {L"E:\\Programme\\\u00dcber \u4e2d\u6587\\", L"E:\\Programme\\\u00dcber \u4e2d\u6587"},
+      {L"C:\\", L"C:\\."},
+      {L"C:\\\\", L"C:\\."},
+      {L"C:", L"C:\\."},
+      {longest, longest},
+      {longest + L"\\", longest},
+  };
+  const std::wstring passwords[] = {L"", L"s3cret", L"pass word", L"a\\b", L"\\\\lead", L"\u00e4\u00f6 \u5bc6\u7801",
+                                    L"tab\tin", L"semi;colon&amp^"};
+  for (const auto& folder : folders) {
+    EXPECT_EQ(FullFolder(NormalizeDirPath(folder.given)), FullFolder(folder.read)) << folder.given;
+    for (const std::wstring& password : passwords) {
+      std::wstring parameters;
+      ASSERT_TRUE(BuildInstallerParameters(folder.given, password, &parameters)) << folder.given << password;
+      std::vector<std::wstring> expected = {L"/DIR=" + folder.read, L"/tolvane_down"};
+      if (!password.empty()) expected.push_back(L"/PASSWORD=" + password);
+      expected.push_back(L"/wait_run");
+      expected.push_back(L"/verysilent");
+      EXPECT_EQ(expected, StandardArguments(parameters)) << parameters;
+      EXPECT_EQ(expected, SimpleArguments(parameters)) << parameters;
+    }
+  }
+
+  std::wstring parameters;
+  ASSERT_TRUE(BuildInstallerParameters(L"D:\\x\\", L"s3cret", &parameters));
+  EXPECT_EQ(L"/DIR=\"D:\\x\" /tolvane_down /PASSWORD=\"s3cret\" /wait_run /verysilent", parameters);
+
+  // Values the line cannot carry are refused, not passed on half-read.
+  LogCapture log;
+  for (const wchar_t* password : {L"a\"b", L"\"", L"end\\", L"x\\\\", L"\\"}) {
+    parameters = L"left over";
+    EXPECT_FALSE(BuildInstallerParameters(L"C:\\VARNO\\", password, &parameters)) << password;
+    EXPECT_EQ(L"", parameters);
+  }
+  EXPECT_FALSE(BuildInstallerParameters(L"C:\\VA\"RNO", L"", &parameters));
+  std::vector<std::wstring> lines = LoggedMessages();
+  ASSERT_EQ(6u, lines.size());
+  EXPECT_EQ(L"LV_ERR] run installer: the package password holds a quotation mark or ends in a backslash", lines[0]);
+  EXPECT_EQ(L"LV_ERR] run installer: the folder C:\\VA\"RNO holds a quotation mark", lines[5]);
 }
 
 class LauncherTest : public ::testing::Test {
@@ -168,9 +260,11 @@ TEST_F(LauncherTest, RunInstallerWithoutPassword) {
   EXPECT_TRUE(PathExists(folder + L"\\VARNO.exe", false));
 }
 
+// A folder given with its trailing backslash and a password with a blank
+// reach the installer as the intended switches.
 TEST_F(LauncherTest, RunInstallerWithPassword) {
-  std::wstring folder = ScratchFolder(L"pw") + L"VARNO";
-  ASSERT_TRUE(RunInstaller(installer_, folder, L"pass word"));
+  std::wstring folder = ScratchFolder(L"pw") + L"VARNO \u00dcber";
+  ASSERT_TRUE(RunInstaller(installer_, folder + L"\\", L"pass word"));
   Record record = ReadRecord(installer_);
   ASSERT_TRUE(record.found);
   EXPECT_EQ(L"/DIR=\"" + folder + L"\" /tolvane_down /PASSWORD=\"pass word\" /wait_run /verysilent",
@@ -178,6 +272,17 @@ TEST_F(LauncherTest, RunInstallerWithPassword) {
   std::vector<std::wstring> expected = {L"/DIR=" + folder, L"/tolvane_down", L"/PASSWORD=pass word",
                                         L"/wait_run", L"/verysilent"};
   EXPECT_EQ(expected, record.arguments);
+  EXPECT_TRUE(PathExists(folder + L"\\VARNO.exe", false));
+}
+
+// A password the line cannot carry fails the install and starts nothing.
+TEST_F(LauncherTest, RunInstallerRefusesAPasswordTheLineCannotCarry) {
+  LogCapture log;
+  EXPECT_FALSE(RunInstaller(installer_, ScratchFolder(L"refused") + L"VARNO\\", L"ends in\\"));
+  // A started installer would have been waited for, its record written.
+  EXPECT_FALSE(ReadRecord(installer_).found);
+  EXPECT_TRUE(Contains(LoggedMessages(),
+                       L"LV_ERR] run installer: the package password holds a quotation mark or ends in a backslash"));
 }
 
 // The product's configuration run: parameters verbatim, waited for.
