@@ -6,10 +6,22 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/synchronization/lock.h"
 #include "base/win32/scoped_handle.h"
 #include "installer/utils/log.h"
 
 namespace {
+
+// The tests' stand-in for the system folder; empty in the shipped program.
+struct ToolFolderOverride {
+  base::Lock lock;
+  std::wstring folder;
+};
+
+ToolFolderOverride& ToolFolder() {
+  static ToolFolderOverride override_folder;
+  return override_folder;
+}
 
 // "runas", hidden, and a process handle to wait on.
 bool RunElevatedHiddenAndWait(const std::wstring& file, const std::wstring& parameters) {
@@ -139,8 +151,29 @@ bool RunElevatedAndWait(const std::wstring& executable, const std::wstring& para
   return RunElevatedHiddenAndWait(executable, parameters);
 }
 
-bool CaptureCommandOutput(const std::wstring& command_line, const CaptureOptions& options, std::string* output) {
+std::wstring SystemToolPath(const std::wstring& file_name) {
+  {
+    base::ScopedLock hold(ToolFolder().lock);
+    if (!ToolFolder().folder.empty()) return ToolFolder().folder + file_name;
+  }
+  wchar_t folder[MAX_PATH] = {};
+  UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    QLOG_ERR(L"system folder unknown, error:{0}") << static_cast<int64_t>(::GetLastError());
+    return std::wstring();
+  }
+  return std::wstring(folder, length) + L"\\" + file_name;
+}
+
+void launcher_internal::SetSystemToolFolderForTesting(const std::wstring& folder) {
+  base::ScopedLock hold(ToolFolder().lock);
+  ToolFolder().folder = folder;
+}
+
+bool CaptureCommandOutput(const std::wstring& program, const std::wstring& arguments, const CaptureOptions& options,
+                          std::string* output) {
   output->clear();
+  if (program.empty()) return false;
   SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
   HANDLE read_end = nullptr, write_end = nullptr;
   if (!::CreatePipe(&read_end, &write_end, &inheritable, 0)) return false;
@@ -157,13 +190,18 @@ bool CaptureCommandOutput(const std::wstring& command_line, const CaptureOptions
   startup.wShowWindow = SW_HIDE;
   startup.hStdOutput = writer.Get();
   startup.hStdError = writer.Get();
+  // The program's own name comes first, as every program expects.
+  std::wstring command_line = L"\"" + program + L"\"";
+  if (!arguments.empty()) command_line += L" " + arguments;
   std::vector<wchar_t> command(command_line.begin(), command_line.end());
   command.push_back(L'\0');
   PROCESS_INFORMATION started = {};
   DWORD flags = options.own_startup_info ? 0 : CREATE_NO_WINDOW;
-  if (!::CreateProcessW(nullptr, command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
-                        &started))
+  if (!::CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr, &startup,
+                        &started)) {
+    QLOG_ERR(L"cannot start {0}, error:{1}") << program << static_cast<int64_t>(::GetLastError());
     return false;
+  }
   base::win32::ScopedHandle process(started.hProcess);
   base::win32::ScopedHandle thread(started.hThread);
   writer.Reset();
@@ -187,9 +225,11 @@ bool IsProcessRunning(const std::wstring& name) {
   // An empty name would match any output, and a quotation mark would end the
   // filter early; neither names a program.
   if (name.empty() || name.find(L'"') != std::wstring::npos) return false;
-  std::wstring command = L"tasklist /FI \"IMAGENAME eq " + name + L"\" /NH";
+  std::wstring arguments = L"/FI \"IMAGENAME eq " + name + L"\" /NH";
   std::string output;
-  if (!CaptureCommandOutput(command, CaptureOptions(), &output) || output.empty()) return false;
+  if (!CaptureCommandOutput(SystemToolPath(L"tasklist.exe"), arguments, CaptureOptions(), &output) ||
+      output.empty())
+    return false;
   int length = ::MultiByteToWideChar(CP_ACP, 0, output.data(), static_cast<int>(output.size()), nullptr, 0);
   if (length <= 0) return false;
   std::wstring text(static_cast<size_t>(length), L'\0');

@@ -32,8 +32,8 @@ bool RunInstaller(const std::wstring& installer, const std::wstring& directory, 
 // ends. Always true.
 bool RunElevatedAndWait(const std::wstring& executable, const std::wstring& parameters);
 
-// Whether "tasklist" lists a process whose image name contains |name|
-// (letter case counts). False on every failure.
+// Whether the system's "tasklist" lists a process whose image name contains
+// |name| (letter case counts). False on every failure.
 bool IsProcessRunning(const std::wstring& name);
 
 // Starts |executable| with the desktop shell's token, so that it does not
@@ -43,7 +43,17 @@ void StartProductUnelevated(const std::wstring& executable, const std::wstring& 
 // Opens |url| in the user's browser; the result is not examined.
 void OpenUrl(const std::wstring& url);
 
+// The full path of a program of the system folder, such as "tasklist.exe".
+// A program started by bare name is searched for in the installer's own
+// folder first, where anyone may have put one of that name. Empty when the
+// system folder is unknown.
+std::wstring SystemToolPath(const std::wstring& file_name);
+
 namespace launcher_internal {
+
+// Test seam: the folder (with its trailing separator) that SystemToolPath()
+// takes its programs from; empty goes back to the system folder.
+void SetSystemToolFolderForTesting(const std::wstring& folder);
 
 // StartProductUnelevated with the taskbar's window class as a parameter, so
 // tests can take the path of a session without a taskbar.
@@ -60,11 +70,13 @@ struct CaptureOptions {
   bool own_startup_info = false;
 };
 
-// Runs |command_line| hidden with its standard output and error on one pipe,
-// waits up to |options.wait_ms| for it to end and takes what it has written
-// by then (at most |options.max_bytes|). False when it could not be started.
-// A command still running after the wait is left to finish on its own.
-bool CaptureCommandOutput(const std::wstring& command_line, const CaptureOptions& options,
-                          std::string* output);
+// Runs the program at the full path |program| with |arguments|, hidden, with
+// its standard output and error on one pipe; waits up to |options.wait_ms|
+// for it to end and takes what it has written by then (at most
+// |options.max_bytes|). No search for the program takes place. False when it
+// could not be started. A program still running after the wait is left to
+// finish on its own.
+bool CaptureCommandOutput(const std::wstring& program, const std::wstring& arguments,
+                          const CaptureOptions& options, std::string* output);
 
 #endif  // INSTALLER_UTILS_SETUP_LAUNCHER_H_

@@ -10,13 +10,23 @@
 #include <gtest/gtest.h>
 
 #include "base/util/string_util.h"
+#include "installer/utils/device_id.h"
 #include "installer/utils/log.h"
 #include "installer/utils/public_fun.h"
 
 namespace {
 
-// The fixtures sit beside the test binary (see system.cmake).
+// The fixtures sit beside the test binary, the stand-ins for the system's
+// programs in a folder below it (see system.cmake).
 std::wstring Fixture(const wchar_t* name) { return ExecutableFolder() + name; }
+std::wstring FixtureToolFolder() { return ExecutableFolder() + L"system_tools\\"; }
+
+// Names the fixtures' tool folder as the system folder while it lives.
+class FixtureSystemTools {
+ public:
+  FixtureSystemTools() { launcher_internal::SetSystemToolFolderForTesting(FixtureToolFolder()); }
+  ~FixtureSystemTools() { launcher_internal::SetSystemToolFolderForTesting(L""); }
+};
 
 std::wstring ScratchRoot() {
   wchar_t temp[MAX_PATH];
@@ -302,8 +312,8 @@ TEST_F(LauncherTest, RunElevatedAndWaitPassesParameters) {
 // The fixture "tasklist" lists processes under their own spelling, so the
 // search for the name is case-sensitive as on Windows.
 TEST(ProcessRunningTest, MatchesTheImageNameCaseSensitively) {
-  ASSERT_TRUE(PathExists(ExecutableFolder() + L"tasklist.exe", false))
-      << "the fixture tasklist must sit beside the test binary";
+  FixtureSystemTools tools;
+  ASSERT_TRUE(PathExists(FixtureToolFolder() + L"tasklist.exe", false)) << "fixture tasklist missing";
   std::wstring self = ExecutableFileName();
   ASSERT_FALSE(self.empty());
   EXPECT_TRUE(IsProcessRunning(self));
@@ -316,21 +326,58 @@ TEST(ProcessRunningTest, MatchesTheImageNameCaseSensitively) {
   EXPECT_FALSE(IsProcessRunning(L"a\" /FI \"x")) << "a quotation mark cannot be part of an image name";
 }
 
+// The device identity's fallback asks "wmic" for the processor id, then for
+// the disk serial: the fixture has no processor id, so the serial answers.
+TEST(SystemToolsTest, WmicFallbackReadsTheSerialAfterAnEmptyProcessorId) {
+  FixtureSystemTools tools;
+  ASSERT_TRUE(PathExists(FixtureToolFolder() + L"wmic.exe", false)) << "fixture wmic missing";
+  EXPECT_EQ("VARNOFAKEDISK01", device_id_internal::FallbackMachineText());
+}
+
+// A "tasklist.exe" or "wmic.exe" put beside the executable (the Downloads
+// folder, for a downloaded installer) is not what runs: the system's is.
+TEST(SystemToolsTest, AProgramPlantedBesideTheExecutableIsNotRun) {
+  const struct {
+    const wchar_t* name;
+    void (*use)();
+  } tools[] = {
+      {L"tasklist.exe", [] { IsProcessRunning(ExecutableFileName()); }},
+      {L"wmic.exe", [] { device_id_internal::FallbackMachineText(); }},
+  };
+  for (const auto& tool : tools) {
+    const std::wstring planted = ExecutableFolder() + tool.name;
+    ASSERT_TRUE(::CopyFileW((FixtureToolFolder() + tool.name).c_str(), planted.c_str(), FALSE)) << tool.name;
+    ForgetRecord(planted);
+    tool.use();
+    ::Sleep(300);  // a planted copy started and left behind would have written by now
+    EXPECT_FALSE(ReadRecord(planted).found) << tool.name << " beside the executable was run";
+    ForgetRecord(planted);
+    ::DeleteFileW(planted.c_str());
+  }
+  // What runs instead is the system's own program.
+  std::string output;
+  EXPECT_TRUE(CaptureCommandOutput(SystemToolPath(L"tasklist.exe"), L"/NH", CaptureOptions(), &output));
+}
+
 // A command that hangs without output costs the wait, not forever; output in
-// many small writes is read whole.
+// many small writes is read whole; a program that does not exist is not
+// looked for elsewhere.
 TEST(CaptureCommandOutputTest, BoundedWaitAndWholeOutput) {
+  const std::wstring tasklist = FixtureToolFolder() + L"tasklist.exe";
   CaptureOptions quick;
   quick.wait_ms = 200;
   std::string output;
   DWORD start = ::GetTickCount();
-  ASSERT_TRUE(CaptureCommandOutput(L"tasklist /SLEEP=2500", quick, &output));
+  ASSERT_TRUE(CaptureCommandOutput(tasklist, L"/SLEEP=2500", quick, &output));
   EXPECT_LT(::GetTickCount() - start, 2000u);
   EXPECT_EQ("", output);
 
-  ASSERT_TRUE(CaptureCommandOutput(L"tasklist /SPAM=3000", CaptureOptions(), &output));
+  ASSERT_TRUE(CaptureCommandOutput(tasklist, L"/SPAM=3000", CaptureOptions(), &output));
   EXPECT_EQ(std::string(3000, 'x'), output);
 
-  EXPECT_FALSE(CaptureCommandOutput(L"varno_no_such_program_here", CaptureOptions(), &output));
+  EXPECT_FALSE(CaptureCommandOutput(ExecutableFolder() + L"varno_no_such_program_here.exe", L"", CaptureOptions(),
+                                    &output));
+  EXPECT_FALSE(CaptureCommandOutput(L"", L"/SPAM=10", CaptureOptions(), &output));
   ::Sleep(2500 - std::min<DWORD>(2500, ::GetTickCount() - start));  // let the sleeper end
 }
 

@@ -1,5 +1,6 @@
 // Shared bits of the test fixtures that stand in for the product's installer,
-// the product and "tasklist": where a fixture records what it was given.
+// the product, "tasklist" and "wmic": where a fixture records what it was
+// given.
 // Each fixture is a single-threaded console program of its own.
 #ifndef INSTALLER_UTILS_TESTING_FIXTURE_UTIL_H_
 #define INSTALLER_UTILS_TESTING_FIXTURE_UTIL_H_
@@ -55,6 +56,12 @@ inline std::string Utf8(const std::wstring& text) {
   std::string out(static_cast<size_t>(n), '\0');
   ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], n, nullptr, nullptr);
   return out;
+}
+
+// Writes |text| to standard output as it is.
+inline void Print(const std::string& text) {
+  DWORD written = 0;
+  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
 // Writes "<own path>.txt": the raw command line, the parameter text, then one
