@@ -2,11 +2,18 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <exdisp.h>
+#include <oleauto.h>
+#include <servprov.h>
+#include <shldisp.h>
+#include <shlguid.h>
+#include <shlobj.h>
 
 #include <algorithm>
 #include <vector>
 
 #include "base/synchronization/lock.h"
+#include "base/util/string_util.h"
 #include "base/win32/scoped_handle.h"
 #include "installer/utils/log.h"
 
@@ -107,6 +114,124 @@ bool StartWithShellToken(const wchar_t* taskbar_class, const std::wstring& execu
   base::win32::ScopedHandle process(started.hProcess);
   base::win32::ScopedHandle thread(started.hThread);
   return true;
+}
+
+// COM on the calling thread for the object's life. A thread already in the
+// other kind of apartment keeps it; the shell's objects work from either.
+class ScopedComInit {
+ public:
+  ScopedComInit() : result_(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+  ~ScopedComInit() {
+    if (SUCCEEDED(result_)) ::CoUninitialize();
+  }
+  ScopedComInit(const ScopedComInit&) = delete;
+  ScopedComInit& operator=(const ScopedComInit&) = delete;
+  HRESULT Result() const { return result_ == RPC_E_CHANGED_MODE ? S_OK : result_; }
+
+ private:
+  HRESULT result_;
+};
+
+class ScopedBstr {
+ public:
+  explicit ScopedBstr(const std::wstring& text)
+      : value_(::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()))) {}
+  ~ScopedBstr() { ::SysFreeString(value_); }
+  ScopedBstr(const ScopedBstr&) = delete;
+  ScopedBstr& operator=(const ScopedBstr&) = delete;
+  BSTR Get() const { return value_; }
+
+ private:
+  BSTR value_;
+};
+
+// A VARIANT that borrows |text|; the ScopedBstr stays its owner.
+VARIANT BorrowedText(const ScopedBstr& text) {
+  VARIANT value;
+  ::VariantInit(&value);
+  value.vt = VT_BSTR;
+  value.bstrVal = text.Get();
+  return value;
+}
+
+VARIANT Number(LONG number) {
+  VARIANT value;
+  ::VariantInit(&value);
+  value.vt = VT_I4;
+  value.lVal = number;
+  return value;
+}
+
+// Hands the program to the desktop's own shell, which starts it with its
+// token: the desktop window's shell view, its folder view object, the shell
+// application behind that, and its ShellExecute. On failure |failed_step|
+// names the step that failed.
+HRESULT StartThroughDesktopShell(const CLSID& shell_windows_class, const std::wstring& executable,
+                                 const std::wstring& parameters, const wchar_t** failed_step) {
+  using base::win32::ScopedComPtr;
+  // First in, last out: every interface below is released before COM goes.
+  ScopedComInit com;
+  HRESULT hr = com.Result();
+  *failed_step = L"CoInitializeEx";
+  if (FAILED(hr)) return hr;
+
+  ScopedComPtr<IShellWindows> windows;
+  *failed_step = L"ShellWindows";
+  hr = ::CoCreateInstance(shell_windows_class, nullptr, CLSCTX_LOCAL_SERVER, IID_IShellWindows,
+                          windows.ReceiveVoid());
+  if (FAILED(hr)) return hr;
+
+  VARIANT desktop_location = Number(CSIDL_DESKTOP);
+  VARIANT no_root;
+  ::VariantInit(&no_root);
+  LONG desktop_window = 0;
+  ScopedComPtr<IDispatch> desktop;
+  *failed_step = L"FindWindowSW";
+  hr = windows->FindWindowSW(&desktop_location, &no_root, SWC_DESKTOP, &desktop_window, SWFO_NEEDDISPATCH,
+                             desktop.Receive());
+  // S_FALSE: no desktop window is registered.
+  if (hr != S_OK || !desktop) return FAILED(hr) ? hr : E_FAIL;
+
+  ScopedComPtr<IServiceProvider> services;
+  *failed_step = L"IServiceProvider";
+  hr = desktop->QueryInterface(IID_IServiceProvider, services.ReceiveVoid());
+  if (FAILED(hr)) return hr;
+
+  ScopedComPtr<IShellBrowser> browser;
+  *failed_step = L"SID_STopLevelBrowser";
+  hr = services->QueryService(SID_STopLevelBrowser, IID_IShellBrowser, browser.ReceiveVoid());
+  if (FAILED(hr)) return hr;
+
+  ScopedComPtr<IShellView> view;
+  *failed_step = L"QueryActiveShellView";
+  hr = browser->QueryActiveShellView(view.Receive());
+  if (FAILED(hr) || !view) return FAILED(hr) ? hr : E_FAIL;
+
+  ScopedComPtr<IDispatch> background;
+  *failed_step = L"GetItemObject";
+  hr = view->GetItemObject(SVGIO_BACKGROUND, IID_IDispatch, background.ReceiveVoid());
+  if (FAILED(hr)) return hr;
+
+  ScopedComPtr<IShellFolderViewDual> folder_view;
+  *failed_step = L"IShellFolderViewDual";
+  hr = background->QueryInterface(IID_IShellFolderViewDual, folder_view.ReceiveVoid());
+  if (FAILED(hr)) return hr;
+
+  ScopedComPtr<IDispatch> application;
+  *failed_step = L"get_Application";
+  hr = folder_view->get_Application(application.Receive());
+  if (FAILED(hr) || !application) return FAILED(hr) ? hr : E_FAIL;
+
+  ScopedComPtr<IShellDispatch2> shell;
+  *failed_step = L"IShellDispatch2";
+  hr = application->QueryInterface(IID_IShellDispatch2, shell.ReceiveVoid());
+  if (FAILED(hr)) return hr;
+
+  ScopedBstr file(executable), arguments(parameters), folder(L""), verb(L"open");
+  if (!file.Get() || !arguments.Get() || !folder.Get() || !verb.Get()) return E_OUTOFMEMORY;
+  *failed_step = L"ShellExecute";
+  return shell->ShellExecute(file.Get(), BorrowedText(arguments), BorrowedText(folder), BorrowedText(verb),
+                             Number(SW_SHOW));
 }
 
 }  // namespace
@@ -237,24 +362,28 @@ bool IsProcessRunning(const std::wstring& name) {
   return text.find(name) != std::wstring::npos;
 }
 
-void launcher_internal::StartProductUnelevatedWith(const wchar_t* taskbar_class, const std::wstring& executable,
-                                                   const std::wstring& parameters) {
+bool launcher_internal::StartProductUnelevatedWith(const wchar_t* taskbar_class, const CLSID& shell_windows_class,
+                                                   const std::wstring& executable, const std::wstring& parameters) {
   if (StartWithShellToken(taskbar_class, executable, parameters)) {
     QLOG_APP(L"start_run CreateLowIntegrityProcess {0}, {1}") << executable << parameters;
-    return;
+    return true;
   }
-  HINSTANCE result =
-      ::ShellExecuteW(nullptr, L"open", executable.c_str(), parameters.c_str(), nullptr, SW_SHOW);
-  INT_PTR code = reinterpret_cast<INT_PTR>(result);
-  if (code > 32) {
+  // Not the installer's own ShellExecute: a program started from here would
+  // inherit the administrator's token.
+  const wchar_t* failed_step = L"";
+  HRESULT hr = StartThroughDesktopShell(shell_windows_class, executable, parameters, &failed_step);
+  if (SUCCEEDED(hr)) {
     QLOG_APP(L"start_run {0}, {1}") << executable << parameters;
-  } else {
-    QLOG_ERR(L"start_run {0}, {1} failed {2}") << executable << parameters << static_cast<int64_t>(code);
+    return true;
   }
+  QLOG_WAR(L"start_run desktop shell: {0} failed {1}") << failed_step
+                                                         << base::FormatText(L"0x%08lx", static_cast<unsigned long>(hr));
+  QLOG_ERR(L"start_run {0}, {1} not started: no unelevated way") << executable << parameters;
+  return false;
 }
 
-void StartProductUnelevated(const std::wstring& executable, const std::wstring& parameters) {
-  launcher_internal::StartProductUnelevatedWith(L"Shell_TrayWnd", executable, parameters);
+bool StartProductUnelevated(const std::wstring& executable, const std::wstring& parameters) {
+  return launcher_internal::StartProductUnelevatedWith(L"Shell_TrayWnd", CLSID_ShellWindows, executable, parameters);
 }
 
 void OpenUrl(const std::wstring& url) {

@@ -36,9 +36,13 @@ bool RunElevatedAndWait(const std::wstring& executable, const std::wstring& para
 // |name| (letter case counts). False on every failure.
 bool IsProcessRunning(const std::wstring& name);
 
-// Starts |executable| with the desktop shell's token, so that it does not
-// inherit the installer's elevation; falls back to the shell's "open".
-void StartProductUnelevated(const std::wstring& executable, const std::wstring& parameters);
+// Starts |executable| so that it does not inherit the installer's elevation:
+// with the token of the process that owns the taskbar, or else handed to the
+// desktop shell, which starts it with its own token. True when one of them
+// started it. False, with an error line, when neither could: the product is
+// then not started at all rather than started elevated, and the user can
+// start it from its shortcut.
+bool StartProductUnelevated(const std::wstring& executable, const std::wstring& parameters);
 
 // Opens |url| in the user's browser; the result is not examined.
 void OpenUrl(const std::wstring& url);
@@ -55,10 +59,11 @@ namespace launcher_internal {
 // takes its programs from; empty goes back to the system folder.
 void SetSystemToolFolderForTesting(const std::wstring& folder);
 
-// StartProductUnelevated with the taskbar's window class as a parameter, so
-// tests can take the path of a session without a taskbar.
-void StartProductUnelevatedWith(const wchar_t* taskbar_class, const std::wstring& executable,
-                                const std::wstring& parameters);
+// StartProductUnelevated with the taskbar's window class and the class of
+// the desktop shell's window list as parameters, so tests can take the paths
+// of a session without a taskbar, or without a desktop shell.
+bool StartProductUnelevatedWith(const wchar_t* taskbar_class, const CLSID& shell_windows_class,
+                                const std::wstring& executable, const std::wstring& parameters);
 
 }  // namespace launcher_internal
 

@@ -1,8 +1,10 @@
 #include "installer/utils/setup_launcher.h"
 
 #include <windows.h>
+#include <exdisp.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -54,11 +56,13 @@ void RemoveTree(const std::wstring& folder) {
   ::RemoveDirectoryW(folder.c_str());
 }
 
-// A fixture's record: raw command line, parameter text, then the arguments.
+// A fixture's record: raw command line, parameter text, the parent's process
+// id, then the arguments.
 struct Record {
   bool found = false;
   std::wstring command_line;
   std::wstring parameters;
+  DWORD parent = 0;
   std::vector<std::wstring> arguments;
 };
 
@@ -79,11 +83,12 @@ Record ReadRecord(const std::wstring& program) {
     lines.push_back(text.substr(start, end - start));
     start = end + 1;
   }
-  if (lines.size() < 2) return record;
+  if (lines.size() < 3) return record;
   record.found = true;
   record.command_line = base::Utf8ToWide(lines[0]);
   record.parameters = base::Utf8ToWide(lines[1]);
-  for (size_t i = 2; i < lines.size(); ++i) record.arguments.push_back(base::Utf8ToWide(lines[i]));
+  record.parent = static_cast<DWORD>(std::strtoul(lines[2].c_str(), nullptr, 10));
+  for (size_t i = 3; i < lines.size(); ++i) record.arguments.push_back(base::Utf8ToWide(lines[i]));
   return record;
 }
 
@@ -395,33 +400,51 @@ class StartProductTest : public LauncherTest {
   std::wstring product_;
 };
 
-// Without a taskbar the shell starts the product, and says so in the log.
-TEST_F(StartProductTest, WithoutTaskbarUsesTheShell) {
+// Without a taskbar there is no token to borrow: the desktop shell starts the
+// product, as a child of its own process rather than of the installer.
+TEST_F(StartProductTest, WithoutTaskbarTheDesktopShellStartsIt) {
   LogCapture log;
-  launcher_internal::StartProductUnelevatedWith(L"VarnoNoSuchTaskbarClass", product_,
-                                                L"--install=0 --language=German");
+  EXPECT_TRUE(launcher_internal::StartProductUnelevatedWith(L"VarnoNoSuchTaskbarClass", CLSID_ShellWindows, product_,
+                                                            L"--install=0 --language=German"));
   EXPECT_TRUE(Contains(LoggedMessages(), L"LV_APP] start_run " + product_ + L", --install=0 --language=German"));
   Record record = WaitForRecord(product_);
   ASSERT_TRUE(record.found);
   EXPECT_EQ((std::vector<std::wstring>{L"--install=0", L"--language=German"}), record.arguments);
+  EXPECT_NE(0u, record.parent);
+  EXPECT_NE(::GetCurrentProcessId(), record.parent) << "started by the installer, with its token";
 }
 
-// With a taskbar the product runs under the shell's token; either way it
-// gets every parameter (none lost to the program-name slot).
-TEST_F(StartProductTest, WithTaskbarUsesTheShellToken) {
+// With neither a taskbar nor a desktop shell (Explorer restarting, say) the
+// product is not started at all, in particular not by the installer's own,
+// elevated, ShellExecute; the caller hears so and the log says why.
+TEST_F(StartProductTest, WithoutAnUnelevatedWayNothingStarts) {
   LogCapture log;
-  bool taskbar = ::FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr;
-  std::printf("taskbar window: %s\n", taskbar ? "present, shell token path" : "absent, shell path");
-  StartProductUnelevated(product_, L"--first second");
-  std::wstring expected = taskbar ? L"LV_APP] start_run CreateLowIntegrityProcess " : L"LV_APP] start_run ";
-  EXPECT_TRUE(Contains(LoggedMessages(), expected + product_ + L", --first second"))
-      << (taskbar ? "taskbar present" : "no taskbar in this session");
+  EXPECT_FALSE(launcher_internal::StartProductUnelevatedWith(L"VarnoNoSuchTaskbarClass", CLSID_NULL, product_,
+                                                             L"--install=0 --language=German"));
+  std::vector<std::wstring> lines = LoggedMessages();
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_EQ(0u, lines[0].find(L"LV_WAR] start_run desktop shell: ShellWindows failed 0x")) << lines[0];
+  EXPECT_EQ(L"LV_ERR] start_run " + product_ + L", --install=0 --language=German not started: no unelevated way",
+            lines[1]);
+  ::Sleep(1500);  // a product started without a handle would have written by now
+  EXPECT_FALSE(ReadRecord(product_).found) << "the product was started";
+}
+
+// The test session has a taskbar (Wine's desktop process owns one), so the
+// product runs under its owner's token with every parameter (none lost to
+// the program-name slot).
+TEST_F(StartProductTest, WithTaskbarUsesTheShellToken) {
+  ASSERT_NE(nullptr, ::FindWindowW(L"Shell_TrayWnd", nullptr)) << "the test session has no taskbar";
+  LogCapture log;
+  EXPECT_TRUE(StartProductUnelevated(product_, L"--first second"));
+  EXPECT_TRUE(Contains(LoggedMessages(), L"LV_APP] start_run CreateLowIntegrityProcess " + product_ +
+                                             L", --first second"));
   Record record = WaitForRecord(product_);
   ASSERT_TRUE(record.found);
   EXPECT_EQ((std::vector<std::wstring>{L"--first", L"second"}), record.arguments);
 
   ForgetRecord(product_);
-  StartProductUnelevated(product_, L"");
+  EXPECT_TRUE(StartProductUnelevated(product_, L""));
   record = WaitForRecord(product_);
   ASSERT_TRUE(record.found);
   EXPECT_TRUE(record.arguments.empty());

@@ -10,7 +10,7 @@ if(WIN32)
       ${SYSTEM_DIR}/setup_launcher.cpp
       ${SYSTEM_DIR}/device_id.cpp
       ${SYSTEM_DIR}/device_serial.cpp)
-    target_link_libraries(installer_utils PUBLIC bcrypt version shell32 ole32 uuid advapi32 netapi32)
+    target_link_libraries(installer_utils PUBLIC bcrypt version shell32 ole32 oleaut32 uuid advapi32 netapi32)
 
     # The test binary and its fixtures share a folder of their own. The
     # stand-ins for the system's programs sit in a folder of their own below

@@ -7,6 +7,7 @@
 
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -64,11 +65,26 @@ inline void Print(const std::string& text) {
   ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
-// Writes "<own path>.txt": the raw command line, the parameter text, then one
-// argument per line, UTF-8 with LF line ends. Written to a temporary name and
+// The id of the process that started this one; 0 if unknown.
+inline DWORD ParentProcessId() {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  DWORD parent = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    if (entry.th32ProcessID == ::GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+  }
+  ::CloseHandle(snapshot);
+  return parent;
+}
+
+// Writes "<own path>.txt": the raw command line, the parameter text, the
+// parent's process id, then one argument per line, UTF-8 with LF line ends. Written to a temporary name and
 // renamed, so a reader never sees half a record.
 inline bool WriteRecord() {
-  std::string record = Utf8(::GetCommandLineW()) + "\n" + Utf8(ParameterText()) + "\n";
+  std::string record = Utf8(::GetCommandLineW()) + "\n" + Utf8(ParameterText()) + "\n" +
+                       std::to_string(ParentProcessId()) + "\n";
   for (const std::wstring& arg : Arguments()) record += Utf8(arg) + "\n";
   std::wstring target = OwnPath() + L".txt";
   std::wstring temporary = target + L".part";
