@@ -32,7 +32,18 @@ bool SetUpLogging(const std::wstring& base_name) {
   return true;
 }
 
+bool RestrictDllSearchToSystemFolder() {
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+  if (!kernel32) return false;
+  auto restrict_search = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(::GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+  return restrict_search && restrict_search(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 int RunSetupProcess() {
+  // Before anything can load a DLL by name.
+  RestrictDllSearchToSystemFolder();
   std::wstring base_name = ExecutableBaseName(ExecutableFileName());
   // Deliberately never closed: the mutex guards the name until the process ends.
   HANDLE mutex = ::CreateMutexW(nullptr, TRUE, base_name.empty() ? nullptr : base_name.c_str());

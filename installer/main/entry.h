@@ -16,6 +16,12 @@ std::wstring ExecutableBaseName(const std::wstring& file_name);
 // with nothing set, when the local application data folder is unknown.
 bool SetUpLogging(const std::wstring& base_name);
 
+// Makes the system folder the only place DLLs loaded by name come from, so a
+// DLL with a system DLL's name put beside the installer (the Downloads folder,
+// say) is never loaded into the elevated process. False, logging nothing,
+// where the system lacks the means (older systems without the update).
+bool RestrictDllSearchToSystemFolder();
+
 // Exit codes besides 0 (a normal run, or another copy already running).
 constexpr int kExitLoggingFailed = 1;
 constexpr int kExitMutexFailed = 2;

@@ -100,6 +100,9 @@ TEST_F(InstallerProcessTest, SecondInstanceExitsSilently) {
   ::DeleteFileW(log.c_str());
   ASSERT_NE(nullptr, Start());
   ASSERT_TRUE(WaitForLog(log, "app: run message loop", 1));
+  // The UI framework started: every DLL it loads was found, although only
+  // the system folder is searched.
+  EXPECT_TRUE(WaitForLog(log, "LV_APP] global skin: ", 1)) << ReadFile(log);
 
   HANDLE second = Start();
   ASSERT_NE(nullptr, second);
@@ -110,6 +113,7 @@ TEST_F(InstallerProcessTest, SecondInstanceExitsSilently) {
 
   std::string text = ReadFile(log);
   EXPECT_EQ(1u, Count(text, "------- start setup -------"));
+  EXPECT_EQ(0u, Count(text, "LV_ERR]")) << text;
   EXPECT_EQ(0u, Count(text, "app: started")) << "logged before the file was configured";
   ASSERT_GT(text.size(), 3u);
   EXPECT_EQ("\xEF\xBB\xBF[", text.substr(0, 4));
@@ -191,6 +195,25 @@ TEST(SetUpLoggingTest, FailsWithoutLocalAppDataFolder) {
     EXPECT_FALSE(SetUpLogging(L"nolocal"));
   }
   EXPECT_TRUE(SetUpLogging(L"withlocal"));
+}
+
+// After the restriction a DLL is loaded by name from the system folder only:
+// one planted beside the executable is no longer found, while the system DLLs
+// the program loads by name later (rich edit among them) still are.
+TEST(DllSearchTest, NamesResolveInTheSystemFolderOnly) {
+  HMODULE planted = ::LoadLibraryW(L"varno_planted.dll");
+  ASSERT_NE(nullptr, planted) << "the fixture DLL must sit beside the test binary";
+  ::FreeLibrary(planted);
+  ASSERT_TRUE(RestrictDllSearchToSystemFolder());
+  planted = ::LoadLibraryW(L"varno_planted.dll");
+  EXPECT_EQ(nullptr, planted) << "a DLL beside the executable was loaded";
+  if (planted) ::FreeLibrary(planted);
+  for (const wchar_t* name : {L"msftedit.dll", L"riched20.dll", L"gdiplus.dll", L"comctl32.dll", L"msimg32.dll",
+                              L"shell32.dll", L"ADVAPI32.dll"}) {
+    HMODULE system = ::LoadLibraryW(name);
+    EXPECT_NE(nullptr, system) << name;
+    if (system) ::FreeLibrary(system);
+  }
 }
 
 }  // namespace

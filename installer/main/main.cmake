@@ -22,6 +22,10 @@ if(WIN32)
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/entry_unittest.cpp
     LIBS installer_main)
   add_dependencies(installer_main_unittests installer)
+  # Lands beside the test binary, where a search by bare name would find it.
+  add_library(varno_planted_library SHARED ${CMAKE_CURRENT_LIST_DIR}/testing/planted_library.cpp)
+  set_target_properties(varno_planted_library PROPERTIES PREFIX "" OUTPUT_NAME varno_planted)
+  add_dependencies(installer_main_unittests varno_planted_library)
   target_compile_definitions(installer_main_unittests PRIVATE
     VARNO_OBJDUMP="${CMAKE_OBJDUMP}")
 endif()

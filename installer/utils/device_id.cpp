@@ -91,13 +91,16 @@ std::string NarrowCommandOutput(const std::string& output) {
   return base::WideToUtf8(wide);
 }
 
-std::string CommandAnswer(const std::string& command, const std::string& heading) {
+// Runs a program of the system folder with |arguments| and reads the text
+// after |heading| in what it writes.
+std::string CommandAnswer(const std::wstring& program, const std::string& arguments, const std::string& heading) {
   CaptureOptions options;
   options.wait_ms = 500;
   options.max_bytes = 10000;
   options.own_startup_info = true;
   std::string output;
-  if (!CaptureCommandOutput(base::Utf8ToWide(command), options, &output)) return std::string();
+  if (!CaptureCommandOutput(SystemToolPath(program), base::Utf8ToWide(arguments), options, &output))
+    return std::string();
   return ParseCommandAnswer(NarrowCommandOutput(output), heading);
 }
 
@@ -369,8 +372,9 @@ std::string ComposeMachineText() {
 }
 
 std::string device_id_internal::FallbackMachineText() {
-  std::string raw = CommandAnswer(base::FormatText("%sc cpu get %sssorid", "wmi", "proce"), "ProcessorId");
-  if (raw.empty()) raw = CommandAnswer(base::FormatText("%sc %s get serialnumber", "wmi", "diskdrive"), "SerialNumber");
+  const std::wstring wmic = base::FormatText(L"%lsc.exe", L"wmi");
+  std::string raw = CommandAnswer(wmic, base::FormatText("cpu get %sssorid", "proce"), "ProcessorId");
+  if (raw.empty()) raw = CommandAnswer(wmic, base::FormatText("%s get serialnumber", "diskdrive"), "SerialNumber");
   if (raw.empty()) raw = SqmMachineId(KEY_WOW64_64KEY);
   if (raw.empty()) raw = SqmMachineId(KEY_WOW64_32KEY);
   if (raw.empty()) raw = GeneratedMachineText();

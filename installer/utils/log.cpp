@@ -5,6 +5,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+
+#include "base/win32/scoped_handle.h"
 #else
 #include <sys/stat.h>
 #endif
@@ -33,16 +35,66 @@ const wchar_t* LevelName(int level) {
   return L"";
 }
 
-FILE* OpenForAppend(const std::wstring& path, bool* existed) {
 #ifdef _WIN32
-  *existed = ::GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-  // Binary: the line already ends in CR LF, and text mode would double the CR.
-  return _wfopen(path.c_str(), L"a+b");
+// Whether an open file or folder is a reparse point (a symbolic link or a
+// junction, opened as itself), or a file that also has other names.
+bool IsLinkLike(HANDLE handle) {
+  BY_HANDLE_FILE_INFORMATION info = {};
+  if (!::GetFileInformationByHandle(handle, &info)) return true;
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) return true;
+  return !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && info.nNumberOfLinks != 1;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  size_t slash = path.find_last_of(L"\\/");
+  if (slash == std::wstring::npos) return L".";
+  std::wstring folder = path.substr(0, slash);
+  // A root keeps its separator: "C:" alone is the drive's current folder.
+  if (folder.empty() || (folder.size() == 2 && folder[1] == L':')) folder += L'\\';
+  return folder;
+}
+#endif
+
+// Appends the line, and the byte order mark first when the file is new.
+// False when the file cannot be opened, or may not be written through.
+bool AppendToLog(const std::wstring& path, const std::string& utf8) {
+#ifdef _WIN32
+  // The log sits in the user's Temp folder, which anything running as the
+  // user can change while this process writes as administrator: a link
+  // planted there would carry the write elsewhere. The folder is held open
+  // while the line is written, without delete sharing so it cannot be
+  // renamed or swapped meanwhile, and refused if it is a reparse point.
+  const std::wstring folder = FolderOf(path);
+  base::win32::ScopedHandle held_folder(::CreateFileW(folder.c_str(), FILE_READ_ATTRIBUTES,
+                                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                                      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                                      nullptr));
+  if (!held_folder.Valid() || IsLinkLike(held_folder.Get())) return false;
+  // Some systems (Wine) mark a linked folder only in what its path reports.
+  const DWORD folder_attributes = ::GetFileAttributesW(folder.c_str());
+  if (folder_attributes == INVALID_FILE_ATTRIBUTES || (folder_attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return false;
+
+  // A link is opened as itself, not followed, and then refused.
+  base::win32::ScopedHandle file(::CreateFileW(path.c_str(), FILE_APPEND_DATA | FILE_READ_ATTRIBUTES,
+                                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+  if (!file.Valid()) return false;
+  const bool created = ::GetLastError() != ERROR_ALREADY_EXISTS;
+  if (IsLinkLike(file.Get())) return false;
+  const std::string bytes = created ? "\xEF\xBB\xBF" + utf8 : utf8;
+  DWORD written = 0;
+  return ::WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) != FALSE;
 #else
   std::string narrow = base::WideToUtf8(path);
   struct stat st;
-  *existed = ::stat(narrow.c_str(), &st) == 0;
-  return std::fopen(narrow.c_str(), "a+");
+  const bool existed = ::stat(narrow.c_str(), &st) == 0;
+  FILE* file = std::fopen(narrow.c_str(), "a+");
+  if (!file) return false;
+  if (!existed) std::fwrite("\xEF\xBB\xBF", 1, 3, file);
+  std::fwrite(utf8.data(), 1, utf8.size(), file);
+  std::fclose(file);
+  return true;
 #endif
 }
 
@@ -153,10 +205,6 @@ void LogFile::WriteLogFile(const std::wstring& line, int level) {
   std::string utf8 = base::WideToUtf8(line);
 
   base::ScopedLock hold(lock_);
-  bool existed = false;
-  FILE* file = OpenForAppend(path, &existed);
-  if (!file) return;
-  if (!existed) std::fwrite("\xEF\xBB\xBF", 1, 3, file);
-  std::fwrite(utf8.data(), 1, utf8.size(), file);
-  std::fclose(file);
+  // A line that cannot be written is lost for the file only.
+  AppendToLog(path, utf8);
 }

@@ -128,4 +128,65 @@ TEST_F(LogTest, WritesUtf8) {
   EXPECT_NE(std::string::npos, ReadFile(path_).find("path:C:\\Programme\\\xc3\x9c" "ber\\\xe4\xb8\xad\r\n"));
 }
 
+std::wstring TestBinaryFolder() {
+  wchar_t path[MAX_PATH] = {};
+  DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring full(path, n);
+  return full.substr(0, full.find_last_of(L"\\/") + 1);
+}
+
+void WriteBytes(const std::wstring& path, const std::string& bytes) {
+  std::ofstream out(base::WideToUtf8(path), std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
+// A log path that leads elsewhere is not written through, so the
+// administrator's append cannot land in a file someone else picked: not a
+// second name of another file, not a symbolic link, not a linked folder.
+// The line still reaches the debugger output.
+TEST_F(LogTest, LinksAreNotWrittenThrough) {
+  wchar_t temp[MAX_PATH];
+  ::GetTempPathW(MAX_PATH, temp);
+  const std::wstring victim = std::wstring(temp) + L"varno_log_victim.txt";
+  const std::string original = "not the log\r\n";
+  WriteBytes(victim, original);
+
+  const std::wstring hard_link = std::wstring(temp) + L"varno_log_hard_link.txt";
+  ::DeleteFileW(hard_link.c_str());
+  ASSERT_TRUE(::CreateHardLinkW(hard_link.c_str(), victim.c_str(), nullptr));
+  LogFile::GetInstance()->SetLogFile(hard_link);
+  QLOG_APP(L"through a hard link");
+  EXPECT_EQ(original, ReadFile(victim)) << "written through a hard link";
+  ::DeleteFileW(hard_link.c_str());
+
+  const std::wstring symbolic_link = std::wstring(temp) + L"varno_log_symbolic_link.txt";
+  ::DeleteFileW(symbolic_link.c_str());
+  ::CreateSymbolicLinkW(symbolic_link.c_str(), victim.c_str(), SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE);
+  if (::GetFileAttributesW(symbolic_link.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    // Wine's CreateSymbolicLinkW reports success and makes nothing.
+    std::printf("no symbolic link to a file can be made here; that case is not run\n");
+  } else {
+    LogFile::GetInstance()->SetLogFile(symbolic_link);
+    QLOG_APP(L"through a symbolic link");
+    EXPECT_EQ(original, ReadFile(victim)) << "written through a symbolic link";
+    ::DeleteFileW(symbolic_link.c_str());
+  }
+
+  // The folder link comes from the test's CMake fixture (see utils.cmake).
+  const std::wstring links = TestBinaryFolder() + L"log_links\\";
+  const DWORD linked = ::GetFileAttributesW((links + L"linked").c_str());
+  ASSERT_NE(INVALID_FILE_ATTRIBUTES, linked) << "run under ctest: its log_links fixture makes the folder link";
+  ASSERT_TRUE(linked & FILE_ATTRIBUTE_REPARSE_POINT);
+  const std::wstring behind = links + L"real\\varno_linked_log.txt";
+  ::DeleteFileW(behind.c_str());
+  LogFile::GetInstance()->SetLogFile(links + L"linked\\varno_linked_log.txt");
+  QLOG_APP(L"through a linked folder");
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesW(behind.c_str())) << "written through a linked folder";
+  ::DeleteFileW(behind.c_str());
+
+  ASSERT_FALSE(debug_lines_.empty());
+  EXPECT_NE(std::wstring::npos, debug_lines_.back().find(L"LV_APP] through a linked folder"));
+  ::DeleteFileW(victim.c_str());
+}
+
 }  // namespace

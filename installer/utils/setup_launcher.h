@@ -11,36 +11,59 @@
 #include <cstddef>
 #include <string>
 
-// The installer's switches: /DIR="<directory>" /tolvane_down
-// [/PASSWORD="<password>"] /wait_run /verysilent.
-std::wstring InstallerParameters(const std::wstring& directory, const std::wstring& password);
+// The installer's switches, in order: /DIR="<directory>" /tolvane_down
+// [/PASSWORD="<password>"] /wait_run /verysilent. A backslash before a
+// closing quotation mark would escape it under the usual argument rules, so
+// the directory goes without its trailing separators (a drive root as
+// "X:\."); then those rules and the simpler ones many installers use, where a
+// backslash never escapes, read the same folder. False, with an error line,
+// when a value cannot be carried that way: a quotation mark in either, or a
+// password that ends in a backslash.
+bool BuildInstallerParameters(const std::wstring& directory, const std::wstring& password,
+                              std::wstring* parameters);
 
-// Runs |installer| elevated and hidden with InstallerParameters() and waits
-// until it ends. Always true: neither refused elevation nor the exit code is
-// detected here; the caller checks the result on disk.
+// Runs |installer| elevated and hidden with BuildInstallerParameters() and
+// waits until it ends. False, with nothing started, only when the parameters
+// cannot be built; otherwise true: neither refused elevation nor the exit
+// code is detected here, the caller checks the result on disk.
 bool RunInstaller(const std::wstring& installer, const std::wstring& directory, const std::wstring& password);
 
 // Runs |executable| elevated and hidden with |parameters| and waits until it
 // ends. Always true.
 bool RunElevatedAndWait(const std::wstring& executable, const std::wstring& parameters);
 
-// Whether "tasklist" lists a process whose image name contains |name|
-// (letter case counts). False on every failure.
+// Whether the system's "tasklist" lists a process whose image name contains
+// |name| (letter case counts). False on every failure.
 bool IsProcessRunning(const std::wstring& name);
 
-// Starts |executable| with the desktop shell's token, so that it does not
-// inherit the installer's elevation; falls back to the shell's "open".
-void StartProductUnelevated(const std::wstring& executable, const std::wstring& parameters);
+// Starts |executable| so that it does not inherit the installer's elevation:
+// with the token of the process that owns the taskbar, or else handed to the
+// desktop shell, which starts it with its own token. True when one of them
+// started it. False, with an error line, when neither could: the product is
+// then not started at all rather than started elevated, and the user can
+// start it from its shortcut.
+bool StartProductUnelevated(const std::wstring& executable, const std::wstring& parameters);
 
 // Opens |url| in the user's browser; the result is not examined.
 void OpenUrl(const std::wstring& url);
 
+// The full path of a program of the system folder, such as "tasklist.exe".
+// A program started by bare name is searched for in the installer's own
+// folder first, where anyone may have put one of that name. Empty when the
+// system folder is unknown.
+std::wstring SystemToolPath(const std::wstring& file_name);
+
 namespace launcher_internal {
 
-// StartProductUnelevated with the taskbar's window class as a parameter, so
-// tests can take the path of a session without a taskbar.
-void StartProductUnelevatedWith(const wchar_t* taskbar_class, const std::wstring& executable,
-                                const std::wstring& parameters);
+// Test seam: the folder (with its trailing separator) that SystemToolPath()
+// takes its programs from; empty goes back to the system folder.
+void SetSystemToolFolderForTesting(const std::wstring& folder);
+
+// StartProductUnelevated with the taskbar's window class and the class of
+// the desktop shell's window list as parameters, so tests can take the paths
+// of a session without a taskbar, or without a desktop shell.
+bool StartProductUnelevatedWith(const wchar_t* taskbar_class, const CLSID& shell_windows_class,
+                                const std::wstring& executable, const std::wstring& parameters);
 
 }  // namespace launcher_internal
 
@@ -52,11 +75,13 @@ struct CaptureOptions {
   bool own_startup_info = false;
 };
 
-// Runs |command_line| hidden with its standard output and error on one pipe,
-// waits up to |options.wait_ms| for it to end and takes what it has written
-// by then (at most |options.max_bytes|). False when it could not be started.
-// A command still running after the wait is left to finish on its own.
-bool CaptureCommandOutput(const std::wstring& command_line, const CaptureOptions& options,
-                          std::string* output);
+// Runs the program at the full path |program| with |arguments|, hidden, with
+// its standard output and error on one pipe; waits up to |options.wait_ms|
+// for it to end and takes what it has written by then (at most
+// |options.max_bytes|). No search for the program takes place. False when it
+// could not be started. A program still running after the wait is left to
+// finish on its own.
+bool CaptureCommandOutput(const std::wstring& program, const std::wstring& arguments,
+                          const CaptureOptions& options, std::string* output);
 
 #endif  // INSTALLER_UTILS_SETUP_LAUNCHER_H_

@@ -1,8 +1,10 @@
 #include "installer/utils/setup_launcher.h"
 
 #include <windows.h>
+#include <exdisp.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -10,13 +12,23 @@
 #include <gtest/gtest.h>
 
 #include "base/util/string_util.h"
+#include "installer/utils/device_id.h"
 #include "installer/utils/log.h"
 #include "installer/utils/public_fun.h"
 
 namespace {
 
-// The fixtures sit beside the test binary (see system.cmake).
+// The fixtures sit beside the test binary, the stand-ins for the system's
+// programs in a folder below it (see system.cmake).
 std::wstring Fixture(const wchar_t* name) { return ExecutableFolder() + name; }
+std::wstring FixtureToolFolder() { return ExecutableFolder() + L"system_tools\\"; }
+
+// Names the fixtures' tool folder as the system folder while it lives.
+class FixtureSystemTools {
+ public:
+  FixtureSystemTools() { launcher_internal::SetSystemToolFolderForTesting(FixtureToolFolder()); }
+  ~FixtureSystemTools() { launcher_internal::SetSystemToolFolderForTesting(L""); }
+};
 
 std::wstring ScratchRoot() {
   wchar_t temp[MAX_PATH];
@@ -44,11 +56,13 @@ void RemoveTree(const std::wstring& folder) {
   ::RemoveDirectoryW(folder.c_str());
 }
 
-// A fixture's record: raw command line, parameter text, then the arguments.
+// A fixture's record: raw command line, parameter text, the parent's process
+// id, then the arguments.
 struct Record {
   bool found = false;
   std::wstring command_line;
   std::wstring parameters;
+  DWORD parent = 0;
   std::vector<std::wstring> arguments;
 };
 
@@ -69,11 +83,12 @@ Record ReadRecord(const std::wstring& program) {
     lines.push_back(text.substr(start, end - start));
     start = end + 1;
   }
-  if (lines.size() < 2) return record;
+  if (lines.size() < 3) return record;
   record.found = true;
   record.command_line = base::Utf8ToWide(lines[0]);
   record.parameters = base::Utf8ToWide(lines[1]);
-  for (size_t i = 2; i < lines.size(); ++i) record.arguments.push_back(base::Utf8ToWide(lines[i]));
+  record.parent = static_cast<DWORD>(std::strtoul(lines[2].c_str(), nullptr, 10));
+  for (size_t i = 3; i < lines.size(); ++i) record.arguments.push_back(base::Utf8ToWide(lines[i]));
   return record;
 }
 
@@ -129,12 +144,104 @@ bool Contains(const std::vector<std::wstring>& lines, const std::wstring& wanted
   return false;
 }
 
-// The switches come in a fixed order; the password part only when set.
-TEST(InstallerParametersTest, ExactText) {
-  EXPECT_EQ(L"/DIR=\"C:\\Program Files\\VARNO\\\" /tolvane_down /wait_run /verysilent",
-            InstallerParameters(L"C:\\Program Files\\VARNO\\", L""));
-  EXPECT_EQ(L"/DIR=\"D:\\x\" /tolvane_down /PASSWORD=\"s3cret\" /wait_run /verysilent",
-            InstallerParameters(L"D:\\x", L"s3cret"));
+// Arguments 1.. as the system's parser (the standard rules) reads them.
+std::vector<std::wstring> StandardArguments(const std::wstring& parameters) {
+  std::vector<std::wstring> arguments;
+  std::wstring line = L"\"C:\\setup.exe\" " + parameters;
+  int count = 0;
+  wchar_t** argv = ::CommandLineToArgvW(line.c_str(), &count);
+  if (!argv) return arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(argv[i]);
+  ::LocalFree(argv);
+  return arguments;
+}
+
+// The simpler rules of many installers: a quotation mark opens or closes a
+// quoted run, a blank outside one ends an argument, a backslash is a letter.
+std::vector<std::wstring> SimpleArguments(const std::wstring& parameters) {
+  std::vector<std::wstring> arguments;
+  std::wstring current;
+  bool quoted = false, any = false;
+  for (wchar_t c : parameters) {
+    if (c == L'"') {
+      quoted = !quoted;
+      any = true;
+    } else if ((c == L' ' || c == L'\t') && !quoted) {
+      if (any) arguments.push_back(current);
+      current.clear();
+      any = false;
+    } else {
+      current += c;
+      any = true;
+    }
+  }
+  if (any) arguments.push_back(current);
+  return arguments;
+}
+
+// The absolute form of a folder, without a trailing separator unless a root.
+std::wstring FullFolder(const std::wstring& folder) {
+  wchar_t full[1024] = {};
+  DWORD n = ::GetFullPathNameW(folder.c_str(), 1024, full, nullptr);
+  std::wstring text(full, n < 1024 ? n : 0);
+  while (text.size() > 3 && text.back() == L'\\') text.pop_back();
+  return text;
+}
+
+// Every folder and password comes back as the same switches, in order, under
+// both argument rules, and the folder read is the one the path check saw.
+TEST(InstallerParametersTest, FoldersAndPasswordsSurviveBothArgumentRules) {
+  // CreateDirectoryW makes folders of up to 247 characters.
+  const std::wstring longest = L"C:\\" + std::wstring(120, L'a') + L"\\" + std::wstring(123, L'b');
+  ASSERT_EQ(247u, longest.size());
+  const struct {
+    std::wstring given;
+    std::wstring read;
+  } folders[] = {
+      {L"C:\\Program Files\\VARNO\\", L"C:\\Program Files\\VARNO"},
+      {L"C:\\Program Files\\VARNO", L"C:\\Program Files\\VARNO"},
+      {L"D:\\a b\\\\", L"D:\\a b"},
+      {L"D:\\a\\\\b\\\\\\", L"D:\\a\\\\b"},
+      {L"C:/Program Files/VARNO/", L"C:/Program Files/VARNO"},
+      {L"E:\\Programme\\\u00dcber \u4e2d\u6587\\", L"E:\\Programme\\\u00dcber \u4e2d\u6587"},
+      {L"C:\\", L"C:\\."},
+      {L"C:\\\\", L"C:\\."},
+      {L"C:", L"C:\\."},
+      {longest, longest},
+      {longest + L"\\", longest},
+  };
+  const std::wstring passwords[] = {L"", L"s3cret", L"pass word", L"a\\b", L"\\\\lead", L"\u00e4\u00f6 \u5bc6\u7801",
+                                    L"tab\tin", L"semi;colon&amp^"};
+  for (const auto& folder : folders) {
+    EXPECT_EQ(FullFolder(NormalizeDirPath(folder.given)), FullFolder(folder.read)) << folder.given;
+    for (const std::wstring& password : passwords) {
+      std::wstring parameters;
+      ASSERT_TRUE(BuildInstallerParameters(folder.given, password, &parameters)) << folder.given << password;
+      std::vector<std::wstring> expected = {L"/DIR=" + folder.read, L"/tolvane_down"};
+      if (!password.empty()) expected.push_back(L"/PASSWORD=" + password);
+      expected.push_back(L"/wait_run");
+      expected.push_back(L"/verysilent");
+      EXPECT_EQ(expected, StandardArguments(parameters)) << parameters;
+      EXPECT_EQ(expected, SimpleArguments(parameters)) << parameters;
+    }
+  }
+
+  std::wstring parameters;
+  ASSERT_TRUE(BuildInstallerParameters(L"D:\\x\\", L"s3cret", &parameters));
+  EXPECT_EQ(L"/DIR=\"D:\\x\" /tolvane_down /PASSWORD=\"s3cret\" /wait_run /verysilent", parameters);
+
+  // Values the line cannot carry are refused, not passed on half-read.
+  LogCapture log;
+  for (const wchar_t* password : {L"a\"b", L"\"", L"end\\", L"x\\\\", L"\\"}) {
+    parameters = L"left over";
+    EXPECT_FALSE(BuildInstallerParameters(L"C:\\VARNO\\", password, &parameters)) << password;
+    EXPECT_EQ(L"", parameters);
+  }
+  EXPECT_FALSE(BuildInstallerParameters(L"C:\\VA\"RNO", L"", &parameters));
+  std::vector<std::wstring> lines = LoggedMessages();
+  ASSERT_EQ(6u, lines.size());
+  EXPECT_EQ(L"LV_ERR] run installer: the package password holds a quotation mark or ends in a backslash", lines[0]);
+  EXPECT_EQ(L"LV_ERR] run installer: the folder C:\\VA\"RNO holds a quotation mark", lines[5]);
 }
 
 class LauncherTest : public ::testing::Test {
@@ -168,9 +275,11 @@ TEST_F(LauncherTest, RunInstallerWithoutPassword) {
   EXPECT_TRUE(PathExists(folder + L"\\VARNO.exe", false));
 }
 
+// A folder given with its trailing backslash and a password with a blank
+// reach the installer as the intended switches.
 TEST_F(LauncherTest, RunInstallerWithPassword) {
-  std::wstring folder = ScratchFolder(L"pw") + L"VARNO";
-  ASSERT_TRUE(RunInstaller(installer_, folder, L"pass word"));
+  std::wstring folder = ScratchFolder(L"pw") + L"VARNO \u00dcber";
+  ASSERT_TRUE(RunInstaller(installer_, folder + L"\\", L"pass word"));
   Record record = ReadRecord(installer_);
   ASSERT_TRUE(record.found);
   EXPECT_EQ(L"/DIR=\"" + folder + L"\" /tolvane_down /PASSWORD=\"pass word\" /wait_run /verysilent",
@@ -178,6 +287,17 @@ TEST_F(LauncherTest, RunInstallerWithPassword) {
   std::vector<std::wstring> expected = {L"/DIR=" + folder, L"/tolvane_down", L"/PASSWORD=pass word",
                                         L"/wait_run", L"/verysilent"};
   EXPECT_EQ(expected, record.arguments);
+  EXPECT_TRUE(PathExists(folder + L"\\VARNO.exe", false));
+}
+
+// A password the line cannot carry fails the install and starts nothing.
+TEST_F(LauncherTest, RunInstallerRefusesAPasswordTheLineCannotCarry) {
+  LogCapture log;
+  EXPECT_FALSE(RunInstaller(installer_, ScratchFolder(L"refused") + L"VARNO\\", L"ends in\\"));
+  // A started installer would have been waited for, its record written.
+  EXPECT_FALSE(ReadRecord(installer_).found);
+  EXPECT_TRUE(Contains(LoggedMessages(),
+                       L"LV_ERR] run installer: the package password holds a quotation mark or ends in a backslash"));
 }
 
 // The product's configuration run: parameters verbatim, waited for.
@@ -197,8 +317,8 @@ TEST_F(LauncherTest, RunElevatedAndWaitPassesParameters) {
 // The fixture "tasklist" lists processes under their own spelling, so the
 // search for the name is case-sensitive as on Windows.
 TEST(ProcessRunningTest, MatchesTheImageNameCaseSensitively) {
-  ASSERT_TRUE(PathExists(ExecutableFolder() + L"tasklist.exe", false))
-      << "the fixture tasklist must sit beside the test binary";
+  FixtureSystemTools tools;
+  ASSERT_TRUE(PathExists(FixtureToolFolder() + L"tasklist.exe", false)) << "fixture tasklist missing";
   std::wstring self = ExecutableFileName();
   ASSERT_FALSE(self.empty());
   EXPECT_TRUE(IsProcessRunning(self));
@@ -211,21 +331,58 @@ TEST(ProcessRunningTest, MatchesTheImageNameCaseSensitively) {
   EXPECT_FALSE(IsProcessRunning(L"a\" /FI \"x")) << "a quotation mark cannot be part of an image name";
 }
 
+// The device identity's fallback asks "wmic" for the processor id, then for
+// the disk serial: the fixture has no processor id, so the serial answers.
+TEST(SystemToolsTest, WmicFallbackReadsTheSerialAfterAnEmptyProcessorId) {
+  FixtureSystemTools tools;
+  ASSERT_TRUE(PathExists(FixtureToolFolder() + L"wmic.exe", false)) << "fixture wmic missing";
+  EXPECT_EQ("VARNOFAKEDISK01", device_id_internal::FallbackMachineText());
+}
+
+// A "tasklist.exe" or "wmic.exe" put beside the executable (the Downloads
+// folder, for a downloaded installer) is not what runs: the system's is.
+TEST(SystemToolsTest, AProgramPlantedBesideTheExecutableIsNotRun) {
+  const struct {
+    const wchar_t* name;
+    void (*use)();
+  } tools[] = {
+      {L"tasklist.exe", [] { IsProcessRunning(ExecutableFileName()); }},
+      {L"wmic.exe", [] { device_id_internal::FallbackMachineText(); }},
+  };
+  for (const auto& tool : tools) {
+    const std::wstring planted = ExecutableFolder() + tool.name;
+    ASSERT_TRUE(::CopyFileW((FixtureToolFolder() + tool.name).c_str(), planted.c_str(), FALSE)) << tool.name;
+    ForgetRecord(planted);
+    tool.use();
+    ::Sleep(300);  // a planted copy started and left behind would have written by now
+    EXPECT_FALSE(ReadRecord(planted).found) << tool.name << " beside the executable was run";
+    ForgetRecord(planted);
+    ::DeleteFileW(planted.c_str());
+  }
+  // What runs instead is the system's own program.
+  std::string output;
+  EXPECT_TRUE(CaptureCommandOutput(SystemToolPath(L"tasklist.exe"), L"/NH", CaptureOptions(), &output));
+}
+
 // A command that hangs without output costs the wait, not forever; output in
-// many small writes is read whole.
+// many small writes is read whole; a program that does not exist is not
+// looked for elsewhere.
 TEST(CaptureCommandOutputTest, BoundedWaitAndWholeOutput) {
+  const std::wstring tasklist = FixtureToolFolder() + L"tasklist.exe";
   CaptureOptions quick;
   quick.wait_ms = 200;
   std::string output;
   DWORD start = ::GetTickCount();
-  ASSERT_TRUE(CaptureCommandOutput(L"tasklist /SLEEP=2500", quick, &output));
+  ASSERT_TRUE(CaptureCommandOutput(tasklist, L"/SLEEP=2500", quick, &output));
   EXPECT_LT(::GetTickCount() - start, 2000u);
   EXPECT_EQ("", output);
 
-  ASSERT_TRUE(CaptureCommandOutput(L"tasklist /SPAM=3000", CaptureOptions(), &output));
+  ASSERT_TRUE(CaptureCommandOutput(tasklist, L"/SPAM=3000", CaptureOptions(), &output));
   EXPECT_EQ(std::string(3000, 'x'), output);
 
-  EXPECT_FALSE(CaptureCommandOutput(L"varno_no_such_program_here", CaptureOptions(), &output));
+  EXPECT_FALSE(CaptureCommandOutput(ExecutableFolder() + L"varno_no_such_program_here.exe", L"", CaptureOptions(),
+                                    &output));
+  EXPECT_FALSE(CaptureCommandOutput(L"", L"/SPAM=10", CaptureOptions(), &output));
   ::Sleep(2500 - std::min<DWORD>(2500, ::GetTickCount() - start));  // let the sleeper end
 }
 
@@ -243,33 +400,51 @@ class StartProductTest : public LauncherTest {
   std::wstring product_;
 };
 
-// Without a taskbar the shell starts the product, and says so in the log.
-TEST_F(StartProductTest, WithoutTaskbarUsesTheShell) {
+// Without a taskbar there is no token to borrow: the desktop shell starts the
+// product, as a child of its own process rather than of the installer.
+TEST_F(StartProductTest, WithoutTaskbarTheDesktopShellStartsIt) {
   LogCapture log;
-  launcher_internal::StartProductUnelevatedWith(L"VarnoNoSuchTaskbarClass", product_,
-                                                L"--install=0 --language=German");
+  EXPECT_TRUE(launcher_internal::StartProductUnelevatedWith(L"VarnoNoSuchTaskbarClass", CLSID_ShellWindows, product_,
+                                                            L"--install=0 --language=German"));
   EXPECT_TRUE(Contains(LoggedMessages(), L"LV_APP] start_run " + product_ + L", --install=0 --language=German"));
   Record record = WaitForRecord(product_);
   ASSERT_TRUE(record.found);
   EXPECT_EQ((std::vector<std::wstring>{L"--install=0", L"--language=German"}), record.arguments);
+  EXPECT_NE(0u, record.parent);
+  EXPECT_NE(::GetCurrentProcessId(), record.parent) << "started by the installer, with its token";
 }
 
-// With a taskbar the product runs under the shell's token; either way it
-// gets every parameter (none lost to the program-name slot).
-TEST_F(StartProductTest, WithTaskbarUsesTheShellToken) {
+// With neither a taskbar nor a desktop shell (Explorer restarting, say) the
+// product is not started at all, in particular not by the installer's own,
+// elevated, ShellExecute; the caller hears so and the log says why.
+TEST_F(StartProductTest, WithoutAnUnelevatedWayNothingStarts) {
   LogCapture log;
-  bool taskbar = ::FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr;
-  std::printf("taskbar window: %s\n", taskbar ? "present, shell token path" : "absent, shell path");
-  StartProductUnelevated(product_, L"--first second");
-  std::wstring expected = taskbar ? L"LV_APP] start_run CreateLowIntegrityProcess " : L"LV_APP] start_run ";
-  EXPECT_TRUE(Contains(LoggedMessages(), expected + product_ + L", --first second"))
-      << (taskbar ? "taskbar present" : "no taskbar in this session");
+  EXPECT_FALSE(launcher_internal::StartProductUnelevatedWith(L"VarnoNoSuchTaskbarClass", CLSID_NULL, product_,
+                                                             L"--install=0 --language=German"));
+  std::vector<std::wstring> lines = LoggedMessages();
+  ASSERT_EQ(2u, lines.size());
+  EXPECT_EQ(0u, lines[0].find(L"LV_WAR] start_run desktop shell: ShellWindows failed 0x")) << lines[0];
+  EXPECT_EQ(L"LV_ERR] start_run " + product_ + L", --install=0 --language=German not started: no unelevated way",
+            lines[1]);
+  ::Sleep(1500);  // a product started without a handle would have written by now
+  EXPECT_FALSE(ReadRecord(product_).found) << "the product was started";
+}
+
+// The test session has a taskbar (Wine's desktop process owns one), so the
+// product runs under its owner's token with every parameter (none lost to
+// the program-name slot).
+TEST_F(StartProductTest, WithTaskbarUsesTheShellToken) {
+  ASSERT_NE(nullptr, ::FindWindowW(L"Shell_TrayWnd", nullptr)) << "the test session has no taskbar";
+  LogCapture log;
+  EXPECT_TRUE(StartProductUnelevated(product_, L"--first second"));
+  EXPECT_TRUE(Contains(LoggedMessages(), L"LV_APP] start_run CreateLowIntegrityProcess " + product_ +
+                                             L", --first second"));
   Record record = WaitForRecord(product_);
   ASSERT_TRUE(record.found);
   EXPECT_EQ((std::vector<std::wstring>{L"--first", L"second"}), record.arguments);
 
   ForgetRecord(product_);
-  StartProductUnelevated(product_, L"");
+  EXPECT_TRUE(StartProductUnelevated(product_, L""));
   record = WaitForRecord(product_);
   ASSERT_TRUE(record.found);
   EXPECT_TRUE(record.arguments.empty());

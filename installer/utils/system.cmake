@@ -10,19 +10,23 @@ if(WIN32)
       ${SYSTEM_DIR}/setup_launcher.cpp
       ${SYSTEM_DIR}/device_id.cpp
       ${SYSTEM_DIR}/device_serial.cpp)
-    target_link_libraries(installer_utils PUBLIC bcrypt version shell32 ole32 uuid advapi32 netapi32)
+    target_link_libraries(installer_utils PUBLIC bcrypt version shell32 ole32 oleaut32 uuid advapi32 netapi32)
 
-    # The test binary and its fixtures share a folder of their own: the
-    # fixture "tasklist.exe" must sit beside the test binary (CreateProcessW
-    # looks there first) but beside nothing else.
+    # The test binary and its fixtures share a folder of their own. The
+    # stand-ins for the system's programs sit in a folder of their own below
+    # it, which the tests name as the system folder: a copy beside the test
+    # binary must not be what runs.
     set(sys_fixture_dir ${CMAKE_BINARY_DIR}/bin/sys_fixtures)
-    foreach(fixture fake_installer fake_product fake_tasklist)
+    foreach(fixture fake_installer fake_product fake_tasklist fake_wmic)
       add_executable(varno_${fixture} ${SYSTEM_DIR}/testing/${fixture}.cpp)
       target_include_directories(varno_${fixture} PRIVATE ${CMAKE_SOURCE_DIR})
       target_link_libraries(varno_${fixture} PRIVATE shell32)
       set_target_properties(varno_${fixture} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${sys_fixture_dir})
     endforeach()
-    set_target_properties(varno_fake_tasklist PROPERTIES OUTPUT_NAME tasklist)
+    foreach(tool tasklist wmic)
+      set_target_properties(varno_fake_${tool} PROPERTIES OUTPUT_NAME ${tool}
+                            RUNTIME_OUTPUT_DIRECTORY ${sys_fixture_dir}/system_tools)
+    endforeach()
 
     varno_add_wine_test(NAME installer_utils_sys_unittests
       SOURCES
@@ -33,7 +37,8 @@ if(WIN32)
       LIBS installer_utils)
     if(TARGET installer_utils_sys_unittests)
       set_target_properties(installer_utils_sys_unittests PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${sys_fixture_dir})
-      add_dependencies(installer_utils_sys_unittests varno_fake_installer varno_fake_product varno_fake_tasklist)
+      add_dependencies(installer_utils_sys_unittests varno_fake_installer varno_fake_product varno_fake_tasklist
+                       varno_fake_wmic)
     endif()
   endif()
 else()

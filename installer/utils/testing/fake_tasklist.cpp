@@ -1,7 +1,8 @@
 // Plays the system's "tasklist" for the running-process query (Wine's own
 // prints nothing): for /FI "IMAGENAME eq <name>" /NH it prints one line per
 // running process whose image name equals <name> ignoring case, under its own
-// spelling, or the system's "INFO:" line when there is none.
+// spelling, or the system's "INFO:" line when there is none. Each run records
+// its command line beside itself, so a test can tell whether a copy ran.
 // Test switches: /SLEEP=<ms> waits silently first; /SPAM=<n> prints n bytes
 // in small writes instead.
 #include <windows.h>
@@ -15,11 +16,6 @@
 
 namespace {
 
-void Print(const std::string& text) {
-  DWORD written = 0;
-  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-}
-
 std::string Ansi(const std::wstring& text) {
   int n = ::WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
   if (n <= 1) return std::string();
@@ -31,7 +27,10 @@ std::string Ansi(const std::wstring& text) {
 
 }  // namespace
 
+using fixture::Print;
+
 int main() {
+  fixture::WriteRecord();
   std::wstring image;
   bool filter_next = false;
   for (const std::wstring& arg : fixture::Arguments()) {

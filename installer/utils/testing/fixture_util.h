@@ -1,11 +1,13 @@
 // Shared bits of the test fixtures that stand in for the product's installer,
-// the product and "tasklist": where a fixture records what it was given.
+// the product, "tasklist" and "wmic": where a fixture records what it was
+// given.
 // Each fixture is a single-threaded console program of its own.
 #ifndef INSTALLER_UTILS_TESTING_FIXTURE_UTIL_H_
 #define INSTALLER_UTILS_TESTING_FIXTURE_UTIL_H_
 
 #include <windows.h>
 #include <shellapi.h>
+#include <tlhelp32.h>
 
 #include <string>
 #include <vector>
@@ -57,11 +59,32 @@ inline std::string Utf8(const std::wstring& text) {
   return out;
 }
 
-// Writes "<own path>.txt": the raw command line, the parameter text, then one
-// argument per line, UTF-8 with LF line ends. Written to a temporary name and
+// Writes |text| to standard output as it is.
+inline void Print(const std::string& text) {
+  DWORD written = 0;
+  ::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+// The id of the process that started this one; 0 if unknown.
+inline DWORD ParentProcessId() {
+  HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return 0;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  DWORD parent = 0;
+  for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
+    if (entry.th32ProcessID == ::GetCurrentProcessId()) parent = entry.th32ParentProcessID;
+  }
+  ::CloseHandle(snapshot);
+  return parent;
+}
+
+// Writes "<own path>.txt": the raw command line, the parameter text, the
+// parent's process id, then one argument per line, UTF-8 with LF line ends. Written to a temporary name and
 // renamed, so a reader never sees half a record.
 inline bool WriteRecord() {
-  std::string record = Utf8(::GetCommandLineW()) + "\n" + Utf8(ParameterText()) + "\n";
+  std::string record = Utf8(::GetCommandLineW()) + "\n" + Utf8(ParameterText()) + "\n" +
+                       std::to_string(ParentProcessId()) + "\n";
   for (const std::wstring& arg : Arguments()) record += Utf8(arg) + "\n";
   std::wstring target = OwnPath() + L".txt";
   std::wstring temporary = target + L".part";
