@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <ctime>
+#include <cwctype>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -57,8 +58,42 @@ std::wstring FolderOf(const std::wstring& path) {
 
 // Appends the line, and the byte order mark first when the file is new.
 // False when the file cannot be opened, or may not be written through.
+#ifdef _WIN32
+// Held while one process appends to a log file. Appending is a seek to the
+// end and a write, and two copies of the installer that share a log (an
+// unguarded name) would otherwise write over each other's lines.
+class AppendGuard {
+ public:
+  explicit AppendGuard(const std::wstring& path) {
+    uint32_t hash = 2166136261u;  // FNV-1a of the path, any case
+    for (wchar_t c : path) {
+      hash ^= static_cast<uint32_t>(::towlower(c));
+      hash *= 16777619u;
+    }
+    const std::wstring name = base::FormatText(L"Local\\VarnoLogAppend-%08x", hash);
+    mutex_.Reset(::CreateMutexW(nullptr, FALSE, name.c_str()));
+    if (mutex_.Valid()) {
+      const DWORD result = ::WaitForSingleObject(mutex_.Get(), 2000);
+      held_ = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
+    }
+  }
+  ~AppendGuard() {
+    if (held_) ::ReleaseMutex(mutex_.Get());
+  }
+  AppendGuard(const AppendGuard&) = delete;
+  AppendGuard& operator=(const AppendGuard&) = delete;
+
+ private:
+  base::win32::ScopedHandle mutex_;
+  bool held_ = false;
+};
+#endif
+
 bool AppendToLog(const std::wstring& path, const std::string& utf8) {
 #ifdef _WIN32
+  // Without the guard (no mutex, or a writer stuck for 2 s) the line is
+  // still written: losing it would be worse than a rare interleaving.
+  AppendGuard guard(path);
   // The log sits in the user's Temp folder, which anything running as the
   // user can change while this process writes as administrator: a link
   // planted there would carry the write elsewhere. The folder is held open
