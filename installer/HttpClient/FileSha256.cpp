@@ -1,24 +1,12 @@
 #include "installer/HttpClient/FileSha256.h"
 
-#include <windows.h>
-#include <bcrypt.h>
-
 #include <vector>
 
 #include "base/util/string_util.h"
 #include "base/win32/scoped_handle.h"
+#include "installer/utils/bcrypt_handles.h"
 
 namespace {
-
-struct AlgorithmTraits {
-  static BCRYPT_ALG_HANDLE InvalidValue() { return nullptr; }
-  static void Free(BCRYPT_ALG_HANDLE h) { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-
-struct HashTraits {
-  static BCRYPT_HASH_HANDLE InvalidValue() { return nullptr; }
-  static void Free(BCRYPT_HASH_HANDLE h) { ::BCryptDestroyHash(h); }
-};
 
 constexpr DWORD kBlock = 1 << 20;
 
@@ -28,10 +16,10 @@ std::string Sha256OfFile(const std::wstring& path) {
   base::win32::ScopedHandle file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                                FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!file) return std::string();
-  base::win32::ScopedGeneric<BCRYPT_ALG_HANDLE, AlgorithmTraits> algorithm;
+  ScopedBcryptAlgorithm algorithm;
   if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(algorithm.Receive(), BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
     return std::string();
-  base::win32::ScopedGeneric<BCRYPT_HASH_HANDLE, HashTraits> hash;
+  ScopedBcryptHash hash;
   if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.Get(), hash.Receive(), nullptr, 0, nullptr, 0, 0)))
     return std::string();
   std::vector<unsigned char> block(kBlock);

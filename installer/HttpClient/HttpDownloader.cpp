@@ -199,16 +199,6 @@ bool AppendFile(const std::wstring& to, const std::wstring& from) {
   }
 }
 
-// Cuts |path| back to its first |length| bytes.
-bool TruncateFile(const std::wstring& path, int64_t length) {
-  base::win32::ScopedHandle file(
-      ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-  if (!file) return false;
-  LARGE_INTEGER at;
-  at.QuadPart = length;
-  return ::SetFilePointerEx(file.Get(), at, nullptr, FILE_BEGIN) && ::SetEndOfFile(file.Get());
-}
-
 // A part file already appended to the target. A scanner or indexer may
 // hold it open for a moment, so the delete is tried a few times; what
 // still stands is named in the log rather than left in silence.
@@ -257,12 +247,12 @@ void DeleteKeptWork(const std::wstring& target) {
 
 // Whether the record beside |target| names |url| and |size|; a record for
 // anything else is removed with its part files.
-bool ReadKeptRecord(const std::wstring& record, const std::wstring& url, int64_t size) {
+bool ReadKeptRecord(const std::wstring& target, const std::wstring& url, int64_t size) {
   std::string kept_url;
   int64_t kept_size = 0;
-  if (!ReadRecord(record, &kept_url, &kept_size)) return false;
+  if (!ReadRecord(KeptRecordPath(target), &kept_url, &kept_size)) return false;
   if (kept_url == base::WideToUtf8(url) && kept_size == size) return true;
-  DeleteKeptWork(record.substr(0, record.size() - 6));
+  DeleteKeptWork(target);
   return false;
 }
 
@@ -515,7 +505,7 @@ bool CHttpDownloader::RunParts(const std::wstring& target, const std::vector<Byt
   std::vector<Part*> started;
   // Work kept by a failed attempt for this very URL and size is used again;
   // what an attempt for another URL or size left is removed.
-  const bool reuse = ranged && ReadKeptRecord(KeptRecordPath(target), m_url, size);
+  const bool reuse = ranged && ReadKeptRecord(target, m_url, size);
   int64_t kept_bytes = 0;
   {
     base::ScopedLock lock(parts_lock_);
@@ -659,26 +649,23 @@ PartVerdict CHttpDownloader::FetchPartOnce(Part* part, IHttpBase* client, bool* 
   whole_reply.file_length = reply.expected;
   const bool right_reply = !part->wrong_reply.load() && download_plan::JudgePartReply(whole_reply) ==
                                                             download_plan::PART_COMPLETE;
+  // A retry's bytes go onto the part file; a wrong reply (an error page,
+  // other bytes) leaves nothing, and an earlier try's bytes stay as they are.
   const int64_t arrived = std::max<int64_t>(reply.file_length, 0);
   if (have > 0) {
-    bool appended = false;
-    if (right_reply && arrived > 0) {
-      appended = AppendFile(part->path, path);
-      if (!appended) QLOG_ERR(L"download part cannot keep its bytes, thread index:{0}") << part->index;
+    if (right_reply && arrived > 0 && !AppendFile(part->path, path)) {
+      QLOG_ERR(L"download part cannot keep its bytes, thread index:{0}") << part->index;
+      verdict = download_plan::PART_FAILED;
     }
     DeleteIfPresent(path);
-    if (!appended && arrived > 0) verdict = download_plan::PART_FAILED;
+  } else if (!right_reply) {
+    DeleteIfPresent(part->path);
   }
-  if (verdict != download_plan::PART_COMPLETE && right_reply && arrived > 0 && FileLength(part->path) > have &&
-      FileLength(part->path) < part->length) {
-    part->have.store(FileLength(part->path));
-  } else if (verdict != download_plan::PART_COMPLETE && !right_reply) {
-    // Other bytes than asked for: nothing of this try is kept.
-    if (have == 0) DeleteIfPresent(part->path);
-    else TruncateFile(part->path, have);
-  }
+  const int64_t length = FileLength(part->path);
   if (verdict == download_plan::PART_COMPLETE && have > 0) {
-    verdict = FileLength(part->path) == part->length ? download_plan::PART_COMPLETE : download_plan::PART_FAILED;
+    verdict = length == part->length ? download_plan::PART_COMPLETE : download_plan::PART_FAILED;
+  } else if (verdict != download_plan::PART_COMPLETE && right_reply && length > have && length < part->length) {
+    part->have.store(length);
   }
 
   if (ok) {
@@ -708,10 +695,6 @@ PartVerdict CHttpDownloader::FetchPartOnce(Part* part, IHttpBase* client, bool* 
     int64_t seconds = 0;
     if (ParseContentLength(wininet->ResponseHeader("Retry-After"), &seconds))
       *retry_after_ms = static_cast<DWORD>(std::min<int64_t>(seconds, kMaxRetryAfterMs / 1000) * 1000);
-  }
-  // A transient status leaves its error page in the file: not part bytes.
-  if (transient_status) {
-    if (have == 0) DeleteIfPresent(part->path);
   }
   return verdict;
 }

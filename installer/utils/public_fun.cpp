@@ -13,6 +13,7 @@
 #include "base/synchronization/lock.h"
 #include "base/util/string_util.h"
 #include "base/win32/scoped_handle.h"
+#include "installer/utils/bcrypt_handles.h"
 
 namespace {
 
@@ -52,16 +53,6 @@ size_t LastSeparator(const std::wstring& path) {
   }
   return std::wstring::npos;
 }
-
-struct HashAlgorithmTraits {
-  static BCRYPT_ALG_HANDLE InvalidValue() { return nullptr; }
-  static void Free(BCRYPT_ALG_HANDLE h) { ::BCryptCloseAlgorithmProvider(h, 0); }
-};
-
-struct HashTraits {
-  static BCRYPT_HASH_HANDLE InvalidValue() { return nullptr; }
-  static void Free(BCRYPT_HASH_HANDLE h) { ::BCryptDestroyHash(h); }
-};
 
 class ComScope {
  public:
@@ -218,10 +209,10 @@ int64_t GetUnixTime() {
 }
 
 std::string MD5Hex(const std::string& text) {
-  base::win32::ScopedGeneric<BCRYPT_ALG_HANDLE, HashAlgorithmTraits> algorithm;
+  ScopedBcryptAlgorithm algorithm;
   if (!BCRYPT_SUCCESS(::BCryptOpenAlgorithmProvider(algorithm.Receive(), BCRYPT_MD5_ALGORITHM, nullptr, 0)))
     return std::string();
-  base::win32::ScopedGeneric<BCRYPT_HASH_HANDLE, HashTraits> hash;
+  ScopedBcryptHash hash;
   if (!BCRYPT_SUCCESS(::BCryptCreateHash(algorithm.Get(), hash.Receive(), nullptr, 0, nullptr, 0, 0)))
     return std::string();
   auto* bytes = reinterpret_cast<PUCHAR>(const_cast<char*>(text.data()));
