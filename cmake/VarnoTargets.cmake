@@ -1,4 +1,5 @@
-# Helpers shared by the folders' CMake fragments.
+# Helpers shared by the libraries' CMake files. Every test runs in the top
+# build folder, wherever it is declared.
 
 set(VARNO_TOOLS_DIR ${CMAKE_CURRENT_LIST_DIR}/../tools)
 
@@ -11,7 +12,8 @@ function(varno_add_wine_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  add_test(NAME ${T_NAME} COMMAND ${VARNO_TOOLS_DIR}/wine-run.sh $<TARGET_FILE:${T_NAME}>)
+  add_test(NAME ${T_NAME} COMMAND ${VARNO_TOOLS_DIR}/wine-run.sh $<TARGET_FILE:${T_NAME}>
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(${T_NAME} PROPERTIES LABELS "wine;${T_LABELS}" TIMEOUT 300)
 endfunction()
 
@@ -23,7 +25,7 @@ function(varno_add_native_test)
   endif()
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
-  add_test(NAME ${T_NAME} COMMAND ${T_NAME})
+  add_test(NAME ${T_NAME} COMMAND ${T_NAME} WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(${T_NAME} PROPERTIES LABELS "native" TIMEOUT 600)
 endfunction()
 
@@ -40,7 +42,8 @@ function(varno_add_fuzzer)
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} -fsanitize=fuzzer)
   add_test(NAME ${T_NAME}
            COMMAND ${VARNO_TOOLS_DIR}/run-fuzzer.sh $<TARGET_FILE:${T_NAME}> ${T_CORPUS}
-                   ${VARNO_FUZZ_SECONDS})
+                   ${VARNO_FUZZ_SECONDS}
+           WORKING_DIRECTORY ${CMAKE_BINARY_DIR})
   set_tests_properties(${T_NAME} PROPERTIES LABELS "fuzz" TIMEOUT 900)
 endfunction()
 

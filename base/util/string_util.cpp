@@ -9,6 +9,16 @@
 namespace base {
 namespace {
 
+void AppendUtf16(uint32_t code_point, std::wstring* out) {
+  if (code_point >= 0x10000) {
+    code_point -= 0x10000;
+    out->push_back(static_cast<wchar_t>(0xD800 + (code_point >> 10)));
+    out->push_back(static_cast<wchar_t>(0xDC00 + (code_point & 0x3FF)));
+  } else {
+    out->push_back(static_cast<wchar_t>(code_point));
+  }
+}
+
 constexpr size_t kStackChars = 1024;
 constexpr size_t kMaxChars = size_t{1} << 25;
 
@@ -238,6 +248,46 @@ int ReplaceAllText(const std::wstring& find, const std::wstring& replacement, st
 
 int ReplaceAllText(const std::string& find, const std::string& replacement, std::string* text) {
   return ReplaceAllImpl(find, replacement, text);
+}
+
+std::wstring DecodeUtf8(const char* data, size_t size) {
+  std::wstring out;
+  out.reserve(size);
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
+  size_t i = 0;
+  while (i < size) {
+    const unsigned char lead = p[i];
+    if (lead < 0x80) {
+      out.push_back(lead);
+      ++i;
+      continue;
+    }
+    int length = 0;
+    uint32_t code = 0, minimum = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+      length = 2, code = lead & 0x1F, minimum = 0x80;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+      length = 3, code = lead & 0x0F, minimum = 0x800;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+      length = 4, code = lead & 0x07, minimum = 0x10000;
+    }
+    bool valid = length > 0 && size - i >= static_cast<size_t>(length);
+    for (int k = 1; valid && k < length; ++k) {
+      if ((p[i + k] & 0xC0) != 0x80) valid = false;
+      code = (code << 6) | (p[i + k] & 0x3F);
+    }
+    if (valid && (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) {
+      valid = false;
+    }
+    if (!valid) {
+      out.push_back(L'\xFFFD');
+      ++i;
+      continue;
+    }
+    AppendUtf16(code, &out);
+    i += length;
+  }
+  return out;
 }
 
 }  // namespace base

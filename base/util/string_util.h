@@ -24,6 +24,9 @@ void AppendFormattedV(std::wstring& out, const wchar_t* format, va_list args);
 // surrogate at the very end of the UTF-16 input, makes the result empty.
 std::wstring Utf8ToWide(const std::string& utf8);
 std::string WideToUtf8(const std::wstring& wide);
+// UTF-8 to UTF-16 for text files read from outside: a malformed sequence
+// becomes U+FFFD instead of emptying the whole text.
+std::wstring DecodeUtf8(const char* data, size_t size);
 
 std::wstring Int64ToWide(int64_t value);
 

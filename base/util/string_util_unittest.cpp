@@ -75,4 +75,16 @@ TEST(StringHelpersTest, SplitReplaceAndNumbers) {
 }
 
 }  // namespace
+TEST(StringUtilTest, LenientUtf8DecodingReplacesOnlyTheBrokenBytes) {
+  EXPECT_EQ(L"a\xFFFD" L"b", DecodeUtf8("a\xFF" "b", 3));
+  EXPECT_EQ(L"\xFFFD\xFFFD", DecodeUtf8("\xC0\xAF", 2));      // overlong
+  EXPECT_EQ(L"\xFFFD\xFFFD\xFFFD", DecodeUtf8("\xED\xA0\x80", 3));  // surrogate
+  EXPECT_EQ(L"x\xFFFD\xFFFD", DecodeUtf8("x\xE2\x82", 3));    // truncated
+  const std::wstring clef = DecodeUtf8("\xF0\x9D\x84\x9E", 4);  // U+1D11E
+  ASSERT_EQ(2u, clef.size());
+  EXPECT_EQ(0xD834u, static_cast<unsigned>(clef[0]));
+  EXPECT_EQ(0xDD1Eu, static_cast<unsigned>(clef[1]));
+  EXPECT_EQ(L"\x00A0\x20AC", DecodeUtf8("\xC2\xA0\xE2\x82\xAC", 5));
+}
+
 }  // namespace base

@@ -4,7 +4,7 @@
 
 #include "base/util/string_util.h"
 #include "base/win32/scoped_handle.h"
-#include "installer/utils/bcrypt_handles.h"
+#include "base/win32/bcrypt_handles.h"
 
 namespace {
 

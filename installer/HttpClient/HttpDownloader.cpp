@@ -15,7 +15,7 @@
 #include "installer/HttpClient/FileSignature.h"
 #include "installer/HttpClient/HttpHeader.h"
 #include "installer/HttpClient/WininetHttp.h"
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 
 namespace download_plan {
 

@@ -5,7 +5,7 @@
 #include "base/framework/framework_thread.h"
 #include "base/util/string_util.h"
 #include "installer/main/main_thread.h"
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 #include "installer/utils/public_fun.h"
 
 const std::wstring kAppTitle = L"Install VARNO";

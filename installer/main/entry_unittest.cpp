@@ -11,6 +11,9 @@
 
 #include "base/util/string_util.h"
 #include "base/win32/scoped_handle.h"
+#include "installer/main/startup_hooks.h"
+#include "installer/utils/language.h"
+#include "ui/core/global_resources.h"
 
 namespace {
 
@@ -217,3 +220,23 @@ TEST(DllSearchTest, NamesResolveInTheSystemFolderOnly) {
 }
 
 }  // namespace
+
+// Start-up connects the language catalogue to the framework's right-to-left
+// switch, and shut-down disconnects it: a language picked afterwards must not
+// reach a framework that is gone.
+TEST(StartupHooksTest, RightToLeftLanguagesMirrorTheFrameworkUntilShutdown) {
+  startup::MountResources();
+  startup::StartUiFramework();
+  LanguageCatalogue catalogue;
+  catalogue.Init(L"ar");
+  EXPECT_EQ(catalogue.GetCurrentLanguage(), L"Arabic");
+  EXPECT_TRUE(ui::GlobalResources::IsRightToLeft());
+  EXPECT_EQ(ui::GlobalResources::GetFontInfo(L"system_14")->face_name, L"Segoe UI");
+  catalogue.SelectLanguage(L"English");
+  EXPECT_FALSE(ui::GlobalResources::IsRightToLeft());
+  EXPECT_NE(ui::GlobalResources::GetFontInfo(L"system_14")->face_name, L"Segoe UI");
+
+  startup::ShutdownUiFramework();
+  catalogue.SelectLanguage(L"Hebrew");
+  EXPECT_FALSE(ui::GlobalResources::IsRightToLeft());
+}

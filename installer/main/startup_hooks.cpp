@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "installer/utils/language.h"
 #include "ui/core/global_resources.h"
 #include "ui/core/resource_archive.h"
 #include "ui/core/resource_archive_win.h"
@@ -19,11 +20,16 @@ void StartUiFramework() {
   // Loads the global skin and the English texts; the wizard picks the
   // user's language later.
   ui::GlobalResources::Startup(L"resources\\", nullptr, true, L"themes\\default", L"lang\\English");
+  // A right-to-left language mirrors the framework from then on.
+  LanguageCatalogue::SetRightToLeftHandler([](bool rtl) { ui::GlobalResources::SetRightToLeft(rtl); });
 }
 
 void OpenWizardWindow() {}
 
 // Also closes the archive.
-void ShutdownUiFramework() { ui::GlobalResources::Shutdown(); }
+void ShutdownUiFramework() {
+  LanguageCatalogue::SetRightToLeftHandler(nullptr);
+  ui::GlobalResources::Shutdown();
+}
 
 }  // namespace startup

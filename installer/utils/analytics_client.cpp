@@ -9,8 +9,8 @@
 #include "base/util/string_util.h"
 #include "installer/HttpClient/HttpInterface.h"
 #include "installer/HttpClient/WininetHttp.h"
-#include "installer/utils/ini_file.h"
-#include "installer/utils/log.h"
+#include "base/settings/ini_file.h"
+#include "base/log/log.h"
 #include "installer/utils/telemetry_timeouts.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "installer/utils/ini_file.h"
+#include "base/settings/ini_file.h"
 #include "installer/utils/testing/collector_client.h"
 
 namespace {

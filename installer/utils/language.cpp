@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "base/util/string_util.h"
-#include "installer/utils/log.h"
-#include "ui/core/resource_archive.h"
+#include "base/log/log.h"
+#include "ui/core/string_table.h"
 
 namespace {
 
@@ -29,29 +29,7 @@ bool EqualsIgnoringAsciiCase(const std::wstring& a, const wchar_t* b) {
   return i == a.size() && b[i] == 0;
 }
 
-// Archive when mounted (merging), disk otherwise (replacing).
-bool LoadIniResource(IniFile* ini, const std::wstring& path) {
-  if (ui::IsArchiveMounted()) {
-    std::string bytes;
-    if (!ui::ReadArchiveMemberBytes(path, &bytes)) {
-      QLOG_WAR(L"language: {0} not in the archive") << path;
-      return false;
-    }
-    return ini->LoadFromMemory(bytes.data(), bytes.size());
-  }
-  return ini->LoadFromFile(path);
-}
-
 }  // namespace
-
-StringTable& StringTable::GetInstance() {
-  static StringTable table;
-  return table;
-}
-
-std::wstring StringTable::GetText(const std::wstring& id) { return GetInstance().GetValue(id); }
-
-bool StringTable::LoadLanguageFile(const std::wstring& path) { return LoadIniResource(this, path); }
 
 void LanguageCatalogue::SetRightToLeftHandler(RightToLeftHandler handler) {
   Handler() = std::move(handler);
@@ -63,7 +41,7 @@ std::wstring LanguageCatalogue::StringTablePath(const std::wstring& key) {
 
 void LanguageCatalogue::Init(const std::wstring& code) {
   languages_.clear();
-  LoadIniResource(this, std::wstring(kResourceRoot) + kCatalogueFile);
+  ui::LoadIniResource(this, std::wstring(kResourceRoot) + kCatalogueFile);
   for (const auto& entry : entries()) {
     // key = display name,code,direction; pieces are not trimmed.
     const std::vector<std::wstring> pieces = base::SplitText(GetValue(entry.first), L",");
@@ -88,7 +66,7 @@ void LanguageCatalogue::Init(const std::wstring& code) {
 void LanguageCatalogue::SelectLanguage(const std::wstring& key) {
   auto it = languages_.find(key);
   if (it == languages_.end()) return;
-  StringTable::GetInstance().LoadLanguageFile(StringTablePath(key));
+  ui::StringTable::GetInstance().LoadLanguageFile(StringTablePath(key));
   current_language_ = key;
   QLOG_APP(L"language: selected {0}") << key;
   if (Handler()) Handler()(it->second.right_to_left);

@@ -1,8 +1,6 @@
-// Languages of the wizard. StringTable is the process-wide table of localised
-// texts (an IniFile keyed by text id) that the UI framework fills at start-up
-// and the wizard and controls read with GetText. LanguageCatalogue holds
-// "lang.ini", detects the user's language and loads its table over the
-// current one; the wizard owns the one instance. Both are UI-thread only.
+// Languages of the wizard. LanguageCatalogue holds "lang.ini", detects the
+// user's language and loads its table over the framework's string table
+// (ui/core/string_table.h); the wizard owns the one instance. UI thread only.
 // Portable: files come from the mounted resource archive or from disk.
 #ifndef INSTALLER_UTILS_LANGUAGE_H_
 #define INSTALLER_UTILS_LANGUAGE_H_
@@ -11,24 +9,7 @@
 #include <map>
 #include <string>
 
-#include "installer/utils/ini_file.h"
-
-class StringTable : public IniFile {
- public:
-  static StringTable& GetInstance();
-  // The text of |id| with "\r" and "\n" resolved; empty when the table lacks it.
-  static std::wstring GetText(const std::wstring& id);
-
-  // Loads a table by its resource path (for example
-  // "resources\lang\English\gdstrings.ini"). With an archive mounted the
-  // member is merged over the current texts and a missing member changes
-  // nothing; otherwise the file replaces the table (a missing file empties
-  // it). Returns whether a table was read.
-  bool LoadLanguageFile(const std::wstring& path);
-
- private:
-  StringTable() = default;
-};
+#include "base/settings/ini_file.h"
 
 struct LanguageInfo {
   std::wstring key;           // folder name and identifier
@@ -39,8 +20,8 @@ struct LanguageInfo {
 
 class LanguageCatalogue : public IniFile {
  public:
-  // Receives the right-to-left flag of every selected language; the UI
-  // framework installs its own switch here (it acts only on a change).
+  // Receives the right-to-left flag of every selected language; start-up
+  // connects the UI framework's switch here (it acts only on a change).
   using RightToLeftHandler = std::function<void(bool right_to_left)>;
   static void SetRightToLeftHandler(RightToLeftHandler handler);
 

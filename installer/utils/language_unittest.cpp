@@ -9,6 +9,7 @@
 
 #include "installer/utils/shipped_resources_test_util.h"
 #include "ui/core/resource_archive.h"
+#include "ui/core/string_table.h"
 #include "ui/core/zip_test_builder.h"
 
 namespace {
@@ -18,12 +19,12 @@ namespace fs = std::filesystem;
 class LanguageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    StringTable::GetInstance().Clear();
+    ui::StringTable::GetInstance().Clear();
     LanguageCatalogue::SetRightToLeftHandler([this](bool rtl) { rtl_calls_.push_back(rtl); });
   }
   void TearDown() override {
     LanguageCatalogue::SetRightToLeftHandler(nullptr);
-    StringTable::GetInstance().Clear();
+    ui::StringTable::GetInstance().Clear();
     ui::UnmountArchive();
   }
   std::vector<bool> rtl_calls_;
@@ -51,7 +52,7 @@ TEST_F(LanguageTest, DetectsTheShippedLanguages) {
   LanguageCatalogue catalogue;
   catalogue.Init(L"ja");
   EXPECT_EQ(L"Japanese", catalogue.GetCurrentLanguage());
-  const std::wstring install = StringTable::GetText(L"STRID_HOMEPAGE_INSTALL");
+  const std::wstring install = ui::StringTable::GetText(L"STRID_HOMEPAGE_INSTALL");
   ASSERT_FALSE(install.empty());
   EXPECT_TRUE(install.find_first_of(L"\x30A4\x30F3\x30B9\x30C8") != std::wstring::npos)
       << "the Japanese table was not loaded";
@@ -69,12 +70,12 @@ TEST_F(LanguageTest, DetectsTheShippedLanguages) {
 TEST_F(LanguageTest, SelectingReplacesTextsAndSwitchesDirection) {
   ShippedResources resources;
   ASSERT_TRUE(resources.ok());
-  ASSERT_TRUE(StringTable::GetInstance().LoadLanguageFile(LanguageCatalogue::StringTablePath(L"English")));
-  EXPECT_EQ(L"Install Now", StringTable::GetText(L"STRID_HOMEPAGE_INSTALL"));
+  ASSERT_TRUE(ui::StringTable::GetInstance().LoadLanguageFile(LanguageCatalogue::StringTablePath(L"English")));
+  EXPECT_EQ(L"Install Now", ui::StringTable::GetText(L"STRID_HOMEPAGE_INSTALL"));
   LanguageCatalogue catalogue;
   catalogue.Init(L"he");
   EXPECT_EQ(L"Hebrew", catalogue.GetCurrentLanguage());
-  const std::wstring hebrew = StringTable::GetText(L"STRID_HOMEPAGE_INSTALL");
+  const std::wstring hebrew = ui::StringTable::GetText(L"STRID_HOMEPAGE_INSTALL");
   EXPECT_FALSE(hebrew.empty());
   EXPECT_NE(L"Install Now", hebrew);
   catalogue.SelectLanguage(L"Arabic");
@@ -82,7 +83,7 @@ TEST_F(LanguageTest, SelectingReplacesTextsAndSwitchesDirection) {
   catalogue.SelectLanguage(L"Klingon");  // not in the catalogue: nothing happens
   EXPECT_EQ(L"German", catalogue.GetCurrentLanguage());
   EXPECT_EQ((std::vector<bool>{true, true, false}), rtl_calls_);
-  EXPECT_EQ(L"", StringTable::GetText(L"STRID_NO_SUCH_TEXT"));
+  EXPECT_EQ(L"", ui::StringTable::GetText(L"STRID_NO_SUCH_TEXT"));
 }
 
 // A catalogue of its own in a test archive, with entries the shipped one
@@ -132,14 +133,14 @@ TEST_F(OwnCatalogueTest, ParsesEntriesLikeTheGrammarSays) {
   // even though Blank comes first in key order.
   catalogue.Init(L"en");
   EXPECT_EQ(L"English", catalogue.GetCurrentLanguage());
-  EXPECT_EQ(L"English A", StringTable::GetText(L"STRID_A"));
-  EXPECT_EQ(L"one\ntwo", StringTable::GetText(L"STRID_LINES"));
+  EXPECT_EQ(L"English A", ui::StringTable::GetText(L"STRID_A"));
+  EXPECT_EQ(L"one\ntwo", ui::StringTable::GetText(L"STRID_LINES"));
 
   catalogue.Init(L"xx");
   EXPECT_EQ(L"Pieces", catalogue.GetCurrentLanguage());
-  EXPECT_EQ(L"Pieces A", StringTable::GetText(L"STRID_A"));
+  EXPECT_EQ(L"Pieces A", ui::StringTable::GetText(L"STRID_A"));
   // From the archive the new table is merged: texts it lacks stay.
-  EXPECT_EQ(L"one\ntwo", StringTable::GetText(L"STRID_LINES"));
+  EXPECT_EQ(L"one\ntwo", ui::StringTable::GetText(L"STRID_LINES"));
 }
 
 TEST_F(OwnCatalogueTest, MissingTableKeepsTextsInTheArchiveAndEmptiesThemOnDisk) {
@@ -151,7 +152,7 @@ TEST_F(OwnCatalogueTest, MissingTableKeepsTextsInTheArchiveAndEmptiesThemOnDisk)
   catalogue.Init(L"en");
   catalogue.SelectLanguage(L"Missing");
   EXPECT_EQ(L"Missing", catalogue.GetCurrentLanguage());
-  EXPECT_EQ(L"English A", StringTable::GetText(L"STRID_A"));
+  EXPECT_EQ(L"English A", ui::StringTable::GetText(L"STRID_A"));
   EXPECT_EQ((std::vector<bool>{false, true}), rtl_calls_);
   ui::UnmountArchive();
 
@@ -167,11 +168,11 @@ TEST_F(OwnCatalogueTest, MissingTableKeepsTextsInTheArchiveAndEmptiesThemOnDisk)
   LanguageCatalogue from_disk;
   from_disk.Init(L"en");
   EXPECT_EQ(L"English", from_disk.GetCurrentLanguage());
-  EXPECT_EQ(L"English A", StringTable::GetText(L"STRID_A"));
+  EXPECT_EQ(L"English A", ui::StringTable::GetText(L"STRID_A"));
   from_disk.SelectLanguage(L"Missing");
   EXPECT_EQ(L"Missing", from_disk.GetCurrentLanguage());
-  EXPECT_EQ(L"", StringTable::GetText(L"STRID_A"));
-  EXPECT_TRUE(StringTable::GetInstance().entries().empty());
+  EXPECT_EQ(L"", ui::StringTable::GetText(L"STRID_A"));
+  EXPECT_TRUE(ui::StringTable::GetInstance().entries().empty());
 
   // No catalogue at all: no languages, English stays.
   fs::remove(root / "resources" / "lang.ini");

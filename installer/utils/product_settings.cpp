@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 #include "installer/utils/public_fun.h"
 #include "ui/core/resource_archive.h"
 

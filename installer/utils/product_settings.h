@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "installer/utils/ini_file.h"
+#include "base/settings/ini_file.h"
 
 enum class MachineArchitecture { kX86, kX64, kArm64 };
 

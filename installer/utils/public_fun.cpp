@@ -13,7 +13,7 @@
 #include "base/synchronization/lock.h"
 #include "base/util/string_util.h"
 #include "base/win32/scoped_handle.h"
-#include "installer/utils/bcrypt_handles.h"
+#include "base/win32/bcrypt_handles.h"
 
 namespace {
 
@@ -340,14 +340,4 @@ bool WithFileName(const std::wstring& path, const std::wstring& name, std::wstri
   if (sep == std::wstring::npos) return false;
   *result = path.substr(0, sep + 1) + name;
   return true;
-}
-
-bool IsVistaOrNewer() {
-  OSVERSIONINFOW info = {};
-  info.dwOSVersionInfoSize = sizeof(info);
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
-  ::GetVersionExW(&info);
-#pragma GCC diagnostic pop
-  return info.dwMajorVersion > 5;
 }

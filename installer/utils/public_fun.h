@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/win32/windows_version.h"
+
 bool IsWow64();
 bool IsArm64();
 
@@ -42,6 +44,6 @@ std::wstring ExecutableFolder();
 std::wstring ExecutableFileName();
 // The directory part of |path| (with its separator) followed by |name|.
 bool WithFileName(const std::wstring& path, const std::wstring& name, std::wstring* result);
-bool IsVistaOrNewer();
+using base::win32::IsVistaOrNewer;
 
 #endif  // INSTALLER_UTILS_PUBLIC_FUN_H_

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "installer/utils/ini_file.h"
+#include "base/settings/ini_file.h"
 #include "installer/utils/public_fun.h"
 #include "installer/utils/analytics_client.h"
 #include "installer/utils/report_key.h"

@@ -15,7 +15,7 @@
 #include "base/synchronization/lock.h"
 #include "base/util/string_util.h"
 #include "base/win32/scoped_handle.h"
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 
 #include "base/util/string_util.h"
 #include "installer/utils/device_id.h"
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 #include "installer/utils/public_fun.h"
 
 namespace {

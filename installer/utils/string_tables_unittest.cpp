@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "base/util/string_util.h"
-#include "installer/utils/ini_file.h"
+#include "base/settings/ini_file.h"
 #include "installer/utils/language.h"
 #include "installer/utils/shipped_resources_test_util.h"
 #include "ui/core/resource_archive.h"

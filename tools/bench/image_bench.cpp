@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/util/file_util.h"
 #include "base/util/string_util.h"
 #include "ui/core/resource_archive.h"
 #include "ui/core/resource_archive_win.h"
@@ -44,7 +45,7 @@ int wmain(int argc, wchar_t** argv) {
   const double start = NowMs();
   std::string zip;
   if (argc > 1) {
-    if (!ui::ReadFileBytes(argv[1], &zip, 64u << 20) || !ui::MountArchiveMemory(zip.data(), zip.size(), "")) {
+    if (!base::ReadFileBytes(argv[1], &zip, 64u << 20) || !ui::MountArchiveMemory(zip.data(), zip.size(), "")) {
       std::fprintf(stderr, "image_bench: cannot mount %ls\n", argv[1]);
       return 1;
     }

@@ -6,11 +6,11 @@
 #include <map>
 #include <memory>
 
-#include "installer/utils/language.h"
-#include "installer/utils/log.h"
-#include "installer/utils/public_fun.h"
+#include "base/log/log.h"
+#include "base/win32/windows_version.h"
 #include "ui/core/global_skin.h"
 #include "ui/core/resource_archive.h"
+#include "ui/core/string_table.h"
 #include "ui/image/image_info.h"
 #include "ui/utils/dpi_scaler.h"
 #include "ui/utils/gdiplus_session.h"
@@ -69,7 +69,7 @@ State& S() {
 // The face that "system" stands for outside right-to-left mode. The version
 // test is made once per process.
 const std::wstring& DefaultSystemFace() {
-  static const std::wstring face = IsVistaOrNewer() ? L"\u5FAE\u8F6F\u96C5\u9ED1"   // Microsoft YaHei
+  static const std::wstring face = base::win32::IsVistaOrNewer() ? L"\u5FAE\u8F6F\u96C5\u9ED1"   // Microsoft YaHei
                                                     : L"\u65B0\u5B8B\u4F53";       // NSimSun
   return face;
 }
@@ -137,7 +137,6 @@ bool GlobalResources::Startup(const std::wstring& resource_root, ControlFactoryH
     scaler.SetDpi(PrimaryMonitorDpi());
     QLOG_APP(L"dpi: adapting {0}, scale {1}%") << (scaler.IsAdapting() ? 1 : 0) << scaler.ScalePercent();
   }
-  LanguageCatalogue::SetRightToLeftHandler([](bool rtl) { GlobalResources::SetRightToLeft(rtl); });
   // 5. The global skin.
   const bool skin = LoadGlobalSkin(L"global.xml");
   QLOG_APP(L"global skin: {0} fonts, {1} colours, {2} classes")
@@ -153,7 +152,6 @@ bool GlobalResources::Startup(const std::wstring& resource_root, ControlFactoryH
 
 void GlobalResources::Shutdown() {
   State& s = S();
-  LanguageCatalogue::SetRightToLeftHandler(nullptr);
   UnmountArchive();
   s.render_factory.reset();
   RemoveAllFonts();

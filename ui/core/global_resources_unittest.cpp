@@ -4,11 +4,11 @@
 
 #include <set>
 
-#include "installer/utils/language.h"
 #include "ui/core/global_skin.h"
 #include "ui/core/markup.h"
 #include "ui/core/resource_archive.h"
 #include "ui/core/resource_archive_win.h"
+#include "ui/core/string_table.h"
 #include "ui/image/image_descriptor.h"
 #include "ui/image/image_info.h"
 #include "ui/utils/dpi_scaler.h"
@@ -288,20 +288,15 @@ TEST_F(GlobalResourcesTest, ShippedSkinThroughTheArchive) {
   std::string bytes;
   EXPECT_TRUE(ReadArchiveMemberBytes(ResolveImagePath(L"../public/CheckBox/custom_no.png", L"form\\"), &bytes));
 
-  // Selecting a right-to-left language switches the framework through the
-  // handler Startup installed; after Shutdown the handler is gone.
-  LanguageCatalogue catalogue;
-  catalogue.Init(L"ar");
-  EXPECT_EQ(catalogue.GetCurrentLanguage(), L"Arabic");
+  // Right-to-left mode switches the "system" fonts' face, and back.
+  GlobalResources::SetRightToLeft(true);
   EXPECT_TRUE(GlobalResources::IsRightToLeft());
   EXPECT_EQ(GlobalResources::GetFontInfo(L"system_14")->face_name, L"Segoe UI");
-  catalogue.SelectLanguage(L"English");
+  GlobalResources::SetRightToLeft(false);
   EXPECT_FALSE(GlobalResources::IsRightToLeft());
   EXPECT_EQ(GlobalResources::GetFontInfo(L"system_14")->face_name, kDefaultSystemFace);
 
   GlobalResources::Shutdown();
-  catalogue.SelectLanguage(L"Hebrew");
-  EXPECT_FALSE(GlobalResources::IsRightToLeft());
   EXPECT_FALSE(IsArchiveMounted());
   EXPECT_EQ(GlobalResources::FontCount(), 0u);
   EXPECT_EQ(GlobalResources::GetRenderFactory(), nullptr);

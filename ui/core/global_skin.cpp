@@ -2,7 +2,7 @@
 
 #include <cwchar>
 
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 #include "ui/core/global_resources.h"
 #include "ui/core/resource_archive.h"
 

@@ -11,6 +11,8 @@
 #include <windows.h>
 #endif
 
+#include "base/util/file_util.h"
+#include "base/util/string_util.h"
 #include "ui/core/resource_archive.h"
 
 namespace ui {
@@ -203,7 +205,7 @@ bool MarkupDocument::LoadBytes(const void* bytes, size_t size, MarkupEncoding en
   switch (encoding) {
     case MarkupEncoding::kUtf8:
       if (size >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) p += 3, size -= 3;
-      text = DecodeUtf8(reinterpret_cast<const char*>(p), size);
+      text = base::DecodeUtf8(reinterpret_cast<const char*>(p), size);
       break;
     case MarkupEncoding::kAnsi:
       text = DecodeAnsi(reinterpret_cast<const char*>(p), size);
@@ -232,7 +234,7 @@ bool MarkupDocument::LoadFile(const std::wstring& path, MarkupEncoding encoding)
   Release();
   SetError(L"", L"");
   const std::wstring full = IsRelativePath(path) ? ResourceRoot() + path : path;
-  FILE* file = OpenFileForReading(full, false);
+  FILE* file = base::OpenFileForReading(full, false);
   if (!file) {
     SetError(L"Error opening file", L"");
     return false;

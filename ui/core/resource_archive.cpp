@@ -2,8 +2,9 @@
 
 #include <algorithm>
 
+#include "base/util/file_util.h"
 #include "base/util/string_util.h"
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 
 namespace ui {
 namespace {
@@ -29,57 +30,9 @@ void CollapsePairs(wchar_t c, std::wstring* text) {
   text->swap(out);
 }
 
-void AppendUtf16(uint32_t code_point, std::wstring* out) {
-  if (code_point >= 0x10000) {
-    code_point -= 0x10000;
-    out->push_back(static_cast<wchar_t>(0xD800 + (code_point >> 10)));
-    out->push_back(static_cast<wchar_t>(0xDC00 + (code_point & 0x3FF)));
-  } else {
-    out->push_back(static_cast<wchar_t>(code_point));
-  }
-}
 
 }  // namespace
 
-std::wstring DecodeUtf8(const char* data, size_t size) {
-  std::wstring out;
-  out.reserve(size);
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(data);
-  size_t i = 0;
-  while (i < size) {
-    const unsigned char lead = p[i];
-    if (lead < 0x80) {
-      out.push_back(lead);
-      ++i;
-      continue;
-    }
-    int length = 0;
-    uint32_t code = 0, minimum = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-      length = 2, code = lead & 0x1F, minimum = 0x80;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-      length = 3, code = lead & 0x0F, minimum = 0x800;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-      length = 4, code = lead & 0x07, minimum = 0x10000;
-    }
-    bool valid = length > 0 && size - i >= static_cast<size_t>(length);
-    for (int k = 1; valid && k < length; ++k) {
-      if ((p[i + k] & 0xC0) != 0x80) valid = false;
-      code = (code << 6) | (p[i + k] & 0x3F);
-    }
-    if (valid && (code < minimum || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))) {
-      valid = false;
-    }
-    if (!valid) {
-      out.push_back(L'\xFFFD');
-      ++i;
-      continue;
-    }
-    AppendUtf16(code, &out);
-    i += length;
-  }
-  return out;
-}
 
 std::wstring NormalizeArchivePath(const std::wstring& path) {
   std::wstring s = path;
@@ -207,45 +160,8 @@ bool ReadArchiveMemberBytes(const std::wstring& path, std::string* bytes) {
 bool ReadResourceBytes(const std::wstring& path, std::string* bytes) {
   if (IsArchiveMounted()) return ReadArchiveMemberBytes(path, bytes);
   // No size limit of our own beyond what a 32-bit process can hold.
-  return ReadFileBytes(NormalizeFilePath(path), bytes, static_cast<size_t>(-1) / 2);
+  return base::ReadFileBytes(NormalizeFilePath(path), bytes, static_cast<size_t>(-1) / 2);
 }
 
-FILE* OpenFileForReading(const std::wstring& path, bool text_mode) {
-  if (path.empty()) return nullptr;
-#ifdef _WIN32
-  return _wfopen(path.c_str(), text_mode ? L"rt" : L"rb");
-#else
-  std::wstring native = path;
-  std::replace(native.begin(), native.end(), L'\\', L'/');
-  const std::string narrow = base::WideToUtf8(native);
-  if (narrow.empty()) return nullptr;
-  return std::fopen(narrow.c_str(), text_mode ? "r" : "rb");
-#endif
-}
-
-bool ReadFileBytes(const std::wstring& path, std::string* bytes, size_t max_size) {
-  if (!bytes) return false;
-  FILE* file = OpenFileForReading(path, false);
-  if (!file) return false;
-  std::string out;
-  char buffer[16384];
-  bool ok = true;
-  for (;;) {
-    const size_t got = std::fread(buffer, 1, sizeof(buffer), file);
-    if (got > max_size - out.size()) {
-      ok = false;
-      break;
-    }
-    out.append(buffer, got);
-    if (got < sizeof(buffer)) {
-      ok = !std::ferror(file);
-      break;
-    }
-  }
-  std::fclose(file);
-  if (!ok) return false;
-  bytes->swap(out);
-  return true;
-}
 
 }  // namespace ui

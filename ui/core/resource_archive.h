@@ -17,10 +17,6 @@
 
 namespace ui {
 
-// UTF-8 to UTF-16 as the archive's text files need it: a malformed sequence
-// becomes U+FFFD instead of emptying the whole text.
-std::wstring DecodeUtf8(const char* data, size_t size);
-
 // Archive rule: backslashes become slashes, doubled slashes are collapsed,
 // and empty, "." and ".." segments are resolved ("a/b/../c" is "a/c"). A
 // final "." or ".." segment without a slash after it is left as it is.
@@ -77,12 +73,6 @@ bool ReadArchiveMemberBytes(const std::wstring& path, std::string* bytes);
 // Reads |path| from the mounted archive, or from the file system (after the
 // file rule, relative to the current directory) when nothing is mounted.
 bool ReadResourceBytes(const std::wstring& path, std::string* bytes);
-
-// Opens a file by its wide name; natively backslashes are read as slashes so
-// the same relative names work on an unpacked tree.
-FILE* OpenFileForReading(const std::wstring& path, bool text_mode);
-// Reads a whole file of at most |max_size| bytes.
-bool ReadFileBytes(const std::wstring& path, std::string* bytes, size_t max_size);
 
 }  // namespace ui
 

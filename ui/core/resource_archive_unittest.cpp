@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/util/file_util.h"
 #include "base/util/string_util.h"
 #include "ui/core/zip_test_builder.h"
 
@@ -64,18 +65,6 @@ TEST(ResourcePathTest, ResourceRootGetsOneSeparator) {
   EXPECT_EQ(L"skin/", ResourceRoot());
   SetResourceRoot(L"");
   EXPECT_EQ(L"", ResourceRoot());
-}
-
-TEST(ResourcePathTest, Utf8DecodingReplacesOnlyTheBrokenBytes) {
-  EXPECT_EQ(L"a\xFFFD" L"b", DecodeUtf8("a\xFF" "b", 3));
-  EXPECT_EQ(L"\xFFFD\xFFFD", DecodeUtf8("\xC0\xAF", 2));      // overlong
-  EXPECT_EQ(L"\xFFFD\xFFFD\xFFFD", DecodeUtf8("\xED\xA0\x80", 3));  // surrogate
-  EXPECT_EQ(L"x\xFFFD\xFFFD", DecodeUtf8("x\xE2\x82", 3));    // truncated
-  const std::wstring clef = DecodeUtf8("\xF0\x9D\x84\x9E", 4);  // U+1D11E
-  ASSERT_EQ(2u, clef.size());
-  EXPECT_EQ(0xD834u, static_cast<unsigned>(clef[0]));
-  EXPECT_EQ(0xDD1Eu, static_cast<unsigned>(clef[1]));
-  EXPECT_EQ(L"\x00A0\x20AC", DecodeUtf8("\xC2\xA0\xE2\x82\xAC", 5));
 }
 
 // A small archive laid out like the shipped one.
@@ -220,7 +209,7 @@ TEST_F(MountedArchiveTest, WithNothingMountedTheSameNamesComeFromDisk) {
       L"resources\\themes\\default\\form\\..\\public\\button\\btn_min_normal.png", &bytes));
   EXPECT_EQ(3000u, bytes.size());
   EXPECT_FALSE(ReadResourceBytes(L"resources\\missing.ini", &bytes));
-  EXPECT_FALSE(ReadFileBytes(L"resources\\themes\\default\\global.xml", &bytes, 5));  // over the limit
+  EXPECT_FALSE(base::ReadFileBytes(L"resources\\themes\\default\\global.xml", &bytes, 5));  // over the limit
 
   fs::current_path(previous);
   fs::remove_all(root);

@@ -1,6 +1,6 @@
 #include "ui/core/resource_archive_win.h"
 
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 
 namespace ui {
 

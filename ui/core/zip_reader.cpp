@@ -8,6 +8,7 @@
 #include <ctime>
 #include <memory>
 
+#include "base/util/string_util.h"
 #include "ui/core/resource_archive.h"
 
 namespace ui {
@@ -229,7 +230,7 @@ int ZipReader::GetEntryInfo(int index, ZipEntryInfo* info) const {
   ZipEntryInfo out;
   out.index = index;
   const std::string stored = StoredName(index);
-  out.name = SanitizeName(DecodeUtf8(stored.data(), stored.size()));
+  out.name = SanitizeName(base::DecodeUtf8(stored.data(), stored.size()));
   out.uncompressed_size = e.uncompressed_size;
   out.compressed_size = e.compressed_size;
   out.attributes = AttributesOf(e.version_made_by, e.external_attributes, out.name);

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 #include "ui/core/resource_archive.h"
 #include "ui/core/resource_archive_win.h"
 #include "ui/image/image_descriptor.h"

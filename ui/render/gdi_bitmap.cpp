@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 
 namespace ui {
 

@@ -1,6 +1,6 @@
 #include "ui/render/gdi_clip.h"
 
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 #include "ui/render/gdi_objects.h"
 
 namespace ui {

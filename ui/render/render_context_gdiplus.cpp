@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 #include "ui/core/global_resources.h"
 #include "ui/render/render_gdiplus.h"
 #include "ui/render/string_format_gdiplus.h"

@@ -3,7 +3,7 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 
 namespace ui {
 

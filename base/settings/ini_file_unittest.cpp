@@ -1,4 +1,4 @@
-#include "installer/utils/ini_file.h"
+#include "base/settings/ini_file.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 // LogFile is thread-safe; a LogMessage belongs to the thread that made it.
 //
 //   QLOG_APP(L"progress:{0}") << percent;
-#ifndef INSTALLER_UTILS_LOG_H_
-#define INSTALLER_UTILS_LOG_H_
+#ifndef BASE_LOG_LOG_H_
+#define BASE_LOG_LOG_H_
 
 #include <cstdint>
 #include <string>
@@ -74,4 +74,4 @@ class LogFile {
 #define QLOG_APP(fmt) LogMessage(__FILE__, __LINE__).VLog(LV_APP, fmt)
 #define QLOG_PRO(fmt) LogMessage(__FILE__, __LINE__).VLog(LV_PRO, fmt)
 
-#endif  // INSTALLER_UTILS_LOG_H_
+#endif  // BASE_LOG_LOG_H_

@@ -1,11 +1,11 @@
-#include "installer/utils/ini_file.h"
+#include "base/settings/ini_file.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "base/util/string_util.h"
-#include "installer/utils/log.h"
-#include "ui/core/resource_archive.h"
+#include "base/log/log.h"
+#include "base/util/file_util.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ std::wstring Trim(const std::wstring& text) {
 }  // namespace
 
 void IniFile::ParseLine(const char* data, size_t size) {
-  const std::wstring line = Trim(ui::DecodeUtf8(data, size));
+  const std::wstring line = Trim(base::DecodeUtf8(data, size));
   if (line.empty()) return;
   const size_t equals = line.find(L'=');
   if (equals == std::wstring::npos) return;
@@ -48,7 +48,7 @@ bool IniFile::LoadFromMemory(const void* data, size_t size) {
 
 bool IniFile::LoadFromFile(const std::wstring& path) {
   values_.clear();
-  FILE* file = ui::OpenFileForReading(path, true);
+  FILE* file = base::OpenFileForReading(path, true);
   if (!file) {
     QLOG_WAR(L"settings: cannot open {0}") << path;
     return false;

@@ -3,8 +3,8 @@
 // key=value, trimmed, ";" in a key makes a comment, later keys win, and only
 // "\r" and "\n" are unescaped when a value is read. An IniFile belongs to
 // whoever holds it and is used from one thread at a time. Portable.
-#ifndef INSTALLER_UTILS_INI_FILE_H_
-#define INSTALLER_UTILS_INI_FILE_H_
+#ifndef BASE_SETTINGS_INI_FILE_H_
+#define BASE_SETTINGS_INI_FILE_H_
 
 #include <cstddef>
 #include <map>
@@ -41,4 +41,4 @@ class IniFile {
   std::map<std::wstring, std::wstring> values_;
 };
 
-#endif  // INSTALLER_UTILS_INI_FILE_H_
+#endif  // BASE_SETTINGS_INI_FILE_H_

@@ -1,6 +1,6 @@
 // RAII owners for the system's BCrypt algorithm and hash handles.
-#ifndef INSTALLER_UTILS_BCRYPT_HANDLES_H_
-#define INSTALLER_UTILS_BCRYPT_HANDLES_H_
+#ifndef BASE_WIN32_BCRYPT_HANDLES_H_
+#define BASE_WIN32_BCRYPT_HANDLES_H_
 
 #include <windows.h>
 #include <bcrypt.h>
@@ -20,4 +20,4 @@ struct BcryptHashTraits {
 using ScopedBcryptAlgorithm = base::win32::ScopedGeneric<BCRYPT_ALG_HANDLE, BcryptAlgorithmTraits>;
 using ScopedBcryptHash = base::win32::ScopedGeneric<BCRYPT_HASH_HANDLE, BcryptHashTraits>;
 
-#endif  // INSTALLER_UTILS_BCRYPT_HANDLES_H_
+#endif  // BASE_WIN32_BCRYPT_HANDLES_H_

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "base/util/string_util.h"
-#include "installer/utils/ini_file.h"
+#include "base/settings/ini_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   IniFile ini;

@@ -1,4 +1,4 @@
-#include "installer/utils/log.h"
+#include "base/log/log.h"
 
 #include <windows.h>
 
