@@ -10,6 +10,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 
 #include "ui/animation/animation_player.h"
 #include "ui/animation/fade_target.h"
@@ -65,15 +66,15 @@ class AnimationManager {
   void SetFade(int kind, bool on);
   AnimationPlayer* AddPlayer(int kind);
   void Measure(int kind, AnimationPlayer* player);
-  void OnFadeOutDone(unsigned generation);
+  void OnFadeOutDone(unsigned generation, int kind);
 
   FadeTarget* owner_;
   std::weak_ptr<base::WeakFlag> owner_alive_;
   std::map<int, std::unique_ptr<AnimationPlayer>> players_;
-  // Fade-outs still running; a new AnimateIn or AnimateOut starts a new
-  // generation, so completions of an interrupted one are ignored.
+  // Kinds whose fade-out still runs. A new AnimateIn or AnimateOut starts a
+  // new generation, so completions of an interrupted one are ignored.
   unsigned out_generation_ = 0;
-  int out_pending_ = 0;
+  std::set<int> out_waiting_;
 };
 
 }  // namespace ui
