@@ -1,6 +1,7 @@
-// What the fades of a control move. ui::Control implements it; the
-// animation manager (ui/animation/animation_manager.h) holds a FadeTarget*
-// to its owner, never owns it. UI thread only.
+// The side of a control that its fades move. The control implements it; the
+// animation manager calls it on the UI thread only, and holds the pointer
+// without owning it (its callbacks are bound weakly, so a destroyed target is
+// never called).
 #ifndef UI_ANIMATION_FADE_TARGET_H_
 #define UI_ANIMATION_FADE_TARGET_H_
 
@@ -9,7 +10,9 @@
 #include "base/callback/weak_callback.h"
 
 namespace ui {
-
+// What the fades of a control move. ui::Control implements it (the control
+// side); the animation manager (ui/animation/animation_manager.h) holds a
+// FadeTarget* to its owner, never owns it.
 class FadeTarget : public virtual base::SupportWeakCallback {
  public:
   virtual ~FadeTarget() = default;
@@ -22,7 +25,6 @@ class FadeTarget : public virtual base::SupportWeakCallback {
   virtual SIZE FadeEstimateSize(SIZE available) = 0;  // MeasureSize
   virtual void SetFadeVisible(bool visible) = 0;      // SetVisible
 };
-
 }  // namespace ui
 
 #endif  // UI_ANIMATION_FADE_TARGET_H_

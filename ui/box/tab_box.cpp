@@ -78,15 +78,15 @@ bool TabBox::SelectItem(int index) {
   if (index == selected_) return true;
   const int old = selected_;
   selected_ = index;
-  // wired at integration: with fade switching the new child slides in
-  // from one box width away and the old one slides out, turned off at the
-  // end of its slide; until then the switch is immediate. The old index
-  // may be -1 (nothing shown yet) or stale.
-  for (size_t i = 0; i < items_.size(); ++i) {
-    if (static_cast<int>(i) == index)
-      TurnOn(items_[i]);
-    else
-      TurnOff(items_[i]);
+  if (fade_switch_) {
+    SlideSwitch(old, index);
+  } else {
+    for (size_t i = 0; i < items_.size(); ++i) {
+      if (static_cast<int>(i) == index)
+        TurnOn(items_[i]);
+      else
+        TurnOff(items_[i]);
+    }
   }
   Arrange();
   std::weak_ptr<base::WeakFlag> alive = AliveFlag();
@@ -94,6 +94,50 @@ bool TabBox::SelectItem(int index) {
   if (alive.expired()) return true;
   SendEvent(kEventSelect, static_cast<WPARAM>(index), static_cast<LPARAM>(old));
   return true;
+}
+
+void TabBox::SlideSwitch(int old, int index) {
+  // Every child but the two that slide is off at once.
+  Control* from = (old >= 0 && old < static_cast<int>(items_.size())) ? items_[old] : nullptr;
+  Control* to = items_[index];
+  for (Control* child : items_) {
+    if (child != from && child != to) TurnOff(child);
+  }
+  TurnOn(to);
+  const LONG width = item_rect_.right - item_rect_.left;
+  // A positive render offset draws to the left: the new child comes in
+  // from the right when it lies after the old one, from the left before.
+  const bool forward = old < index;
+  Slide(to, forward ? -width : width, 0, nullptr);
+  if (from) {
+    std::weak_ptr<base::WeakFlag> box_alive = AliveFlag();
+    std::weak_ptr<base::WeakFlag> from_alive = from->AliveFlag();
+    Slide(from, 0, forward ? width : -width, [this, from, box_alive, from_alive] {
+      if (box_alive.expired() || from_alive.expired()) return;
+      // Still a child, and not selected again meanwhile.
+      const int at = GetItemIndex(from);
+      if (at < 0 || at == selected_) return;
+      TurnOff(from);
+      from->SetRenderOffset(POINT{0, 0});
+    });
+  }
+}
+
+void TabBox::Slide(Control* child, int start, int end, std::function<void()> done) {
+  child->SetFade(kFadeInoutXFromRight, true);
+  AnimationPlayer* player = child->HasFade(kFadeInoutXFromRight) ? child->Animations()->PlayerFor(kFadeInoutXFromRight)
+                                                                : nullptr;
+  if (!player) {
+    child->SetRenderOffset(POINT{end, 0});
+    if (done) done();
+    return;
+  }
+  player->SetStartValue(start);
+  player->SetEndValue(end);
+  player->SetSpeedUpfactor(kTabSlideSpeedUpFactor);
+  player->SetCompleteCallback(std::move(done));
+  child->SetRenderOffset(POINT{start, 0});
+  player->Start();
 }
 
 }  // namespace ui

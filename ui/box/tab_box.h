@@ -3,6 +3,8 @@
 #ifndef UI_BOX_TAB_BOX_H_
 #define UI_BOX_TAB_BOX_H_
 
+#include <functional>
+
 #include "ui/box/box.h"
 
 namespace ui {
@@ -26,6 +28,12 @@ class TabBox : public Box {
  private:
   void TurnOn(Control* control);
   void TurnOff(Control* control);
+  // With fade switching: the new child slides in from one box width away,
+  // the old one out the other way and is turned off at the end.
+  void SlideSwitch(int old, int index);
+  void Slide(Control* child, int start, int end, std::function<void()> done);
+
+  static constexpr double kTabSlideSpeedUpFactor = 0.015;
 
   int selected_ = -1;
   bool fade_switch_ = false;

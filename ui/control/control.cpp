@@ -5,6 +5,7 @@
 
 #include "base/log/log.h"
 #include "base/util/string_util.h"
+#include "ui/animation/framework_timer.h"
 #include "ui/control/attribute_values.h"
 #include "ui/core/global_resources.h"
 #include "ui/core/string_table.h"
@@ -44,6 +45,8 @@ EventHandler WeakHandler(base::SupportWeakCallback* owner, EventHandler handler)
 Control::Control() = default;
 
 Control::~Control() {
+  image_timer_.Cancel();
+  animations_.reset();
   if (window_) window_->OnControlGone(this);
 }
 
@@ -118,8 +121,16 @@ std::string Control::DataIdUtf8() const { return base::WideToUtf8(data_id_); }
 void Control::SetDataIdUtf8(const std::string& id) { data_id_ = base::Utf8ToWide(id); }
 
 void Control::SetVisibleWithFade(bool visible) {
-  // wired at integration: the appear and disappear fades (AnimateIn/Out).
-  SetVisible(visible);
+  if (!animations_) {
+    SetVisible(visible);
+    return;
+  }
+  // The manager shows at once and fades in, or fades out and then hides
+  // (at once when no fade is present).
+  if (visible)
+    animations_->AnimateIn();
+  else
+    animations_->AnimateOut();
 }
 
 void Control::SetVisibleFromParent(bool visible) {
@@ -134,6 +145,7 @@ void Control::SetVisible(bool visible) {
   if (focused_) focused_ = false;
   if (!visible) {
     bk_image_.Stop();
+    image_timer_.Cancel();
     if (window_ && window_->GetFocus() == this) window_->SetFocus(nullptr);
   }
   if (IsVisible() != was_visible) ArrangeAncestor();
@@ -308,16 +320,14 @@ void Control::HandleMessage(EventArgs* args) {
 void Control::MouseEnter(EventArgs* /*args*/) {
   if (!enabled_ || state_ != kStateNormal) return;
   state_ = kStateHot;
-  // wired at integration: the hot fade runs forward; until then it ends at once.
-  if (TracksHover() && HasFade(kFadeHot)) hot_alpha_ = 255;
+  if (TracksHover() && HasFade(kFadeHot)) animations_->MouseEnter();
   Invalidate();
 }
 
 void Control::MouseLeave(EventArgs* /*args*/) {
   if (!enabled_ || state_ != kStateHot) return;
   state_ = kStateNormal;
-  // wired at integration: the hot fade runs backward.
-  if (HasFade(kFadeHot)) hot_alpha_ = 0;
+  if (HasFade(kFadeHot)) animations_->MouseLeave();
   Invalidate();
 }
 
@@ -331,7 +341,7 @@ void Control::ButtonDown(EventArgs* /*args*/) {
 void Control::ButtonUp(EventArgs* args) {
   if (!mouse_focused_) return;
   mouse_focused_ = false;
-  // wired at integration: stop the hot fade.
+  if (animations_) animations_->StopHot();
   Invalidate();
   if (HitTestScrolled(args->mouse_point)) {
     if (args->type == kEventPointerUp) {
@@ -385,14 +395,27 @@ bool Control::IsAncestorOf(const Control* control) const {
   return false;
 }
 
-bool Control::HasFade(FadeKind kind) const { return (fades_ >> kind) & 1u; }
+bool Control::HasFade(FadeKind kind) const { return animations_ && animations_->PlayerFor(kind) != nullptr; }
+
+AnimationManager* Control::Animations() {
+  if (!animations_) animations_ = std::make_unique<AnimationManager>(this);
+  return animations_.get();
+}
 
 void Control::SetFade(FadeKind kind, bool on) {
-  // wired at integration: the animation manager adds or removes the player.
-  if (on)
-    fades_ |= 1u << kind;
-  else
-    fades_ &= ~(1u << kind);
+  if (!on && !animations_) return;
+  AnimationManager* manager = Animations();
+  switch (kind) {
+    case kFadeAlpha: manager->SetFadeAlpha(on); break;
+    case kFadeHot: manager->SetFadeHot(on); break;
+    case kFadeWidth: manager->SetFadeWidth(on); break;
+    case kFadeHeight: manager->SetFadeHeight(on); break;
+    case kFadeInoutXFromLeft: manager->SetFadeInOutX(on, false); break;
+    case kFadeInoutXFromRight: manager->SetFadeInOutX(on, true); break;
+    case kFadeInoutYFromTop: manager->SetFadeInOutY(on, false); break;
+    case kFadeInoutYFromBottom: manager->SetFadeInOutY(on, true); break;
+    default: break;
+  }
 }
 
 void Control::SetState(ControlState state) {
@@ -623,13 +646,13 @@ void Control::SetAttribute(const std::wstring& name, const std::wstring& value) 
   } else if (name == L"fadeheight") {
     SetFade(kFadeHeight, IsTrue(value));
   } else if (name == L"fadeinoutxfromleft") {
-    SetFade(kFadeInOutXFromLeft, IsTrue(value));
+    SetFade(kFadeInoutXFromLeft, IsTrue(value));
   } else if (name == L"fadeinoutxfromright") {
-    SetFade(kFadeInOutXFromRight, IsTrue(value));
+    SetFade(kFadeInoutXFromRight, IsTrue(value));
   } else if (name == L"fadeinoutyfromtop") {
-    SetFade(kFadeInOutYFromTop, IsTrue(value));
+    SetFade(kFadeInoutYFromTop, IsTrue(value));
   } else if (name == L"fadeinoutyfrombottom") {
-    SetFade(kFadeInOutYFromBottom, IsTrue(value));
+    SetFade(kFadeInoutYFromBottom, IsTrue(value));
   } else if (name == L"receivepointer") {
     receive_pointer_ = IsTrue(value);
   }
@@ -774,14 +797,38 @@ bool Control::DrawImage(IRenderContext* context, Image& image, const std::wstrin
   const ImageRect item{item_rect_.left, item_rect_.top, item_rect_.right, item_rect_.bottom};
   const RECT dest = ToRect(ImageDestination(item, attributes));
   const RECT source = ToRect(ImageSource(attributes, info->width(), info->height()));
-  // wired at integration: an animated background starts its frame timer
-  // here (FrameworkTimer); until then its first frame is drawn.
+  if (&image == &bk_image_ && info->IsAnimated() && attributes.play_count != 0 && !image.animation().playing) {
+    // Playing starts instead of this draw; the first step repaints.
+    const int interval = image.Start();
+    if (interval > 0) {
+      StartImageTimer(interval);
+      return true;
+    }
+  }
   HBITMAP frame = image.CurrentFrame();
   if (!frame) return false;
   const int alpha = std::clamp(fade >= 0 ? fade : attributes.fade, 0, 255);
   context->DrawImage(paint_rect_, frame, info->has_alpha(), dest, source, ToRect(attributes.corner),
                      static_cast<BYTE>(alpha), attributes.xtiled, attributes.ytiled);
   return true;
+}
+
+void Control::StartImageTimer(int interval_ms) {
+  image_timer_.Cancel();
+  bk_image_.animation().timer_interval = interval_ms;
+  FrameworkTimer* timer = FrameworkTimer::GetInstance();
+  if (!timer) return;
+  timer->AddTimer(image_timer_.AliveFlag(), [this] { StepImage(); }, interval_ms, -1);
+}
+
+void Control::StepImage() {
+  const AnimationStep step = bk_image_.Step();
+  if (step.stop) {
+    image_timer_.Cancel();
+  } else if (step.restart_timer) {
+    StartImageTimer(step.interval);
+  }
+  if (step.repaint) Invalidate();
 }
 
 void Control::SetFadeAlphaValue(int alpha) { SetAlpha(alpha); }

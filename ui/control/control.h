@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/animation/animation_manager.h"
 #include "ui/animation/fade_target.h"
 #include "ui/control/event_args.h"
 #include "ui/control/place_holder.h"
@@ -37,18 +38,6 @@ enum FindFlags : UINT {
 
 // Answers a control for |control| (stopping the walk) or null (going on).
 using FindVisitor = Control* (*)(Control* control, void* data);
-
-// Fade kinds (the keys of the animation manager's players).
-enum FadeKind {
-  kFadeAlpha = 1,
-  kFadeHeight = 2,
-  kFadeWidth = 3,
-  kFadeHot = 4,
-  kFadeInOutXFromLeft = 5,
-  kFadeInOutXFromRight = 6,
-  kFadeInOutYFromTop = 7,
-  kFadeInOutYFromBottom = 8,
-};
 
 // An owned object a control carries for its user.
 class UserDataBase {
@@ -166,9 +155,10 @@ class Control : public PlaceHolder, public FadeTarget {
   bool IsVisibleInTree() const;
   // Whether |control| is this control or below it.
   bool IsAncestorOf(const Control* control) const;
-  // Named fade switches set from markup (see the report of wiring).
+  // The fades of this control (players made on demand).
   bool HasFade(FadeKind kind) const;
   void SetFade(FadeKind kind, bool on);
+  AnimationManager* Animations();
 
   ControlState GetState() const { return state_; }
   void SetState(ControlState state);
@@ -209,6 +199,9 @@ class Control : public PlaceHolder, public FadeTarget {
   // A control state's colour with the fallbacks of the state model.
   std::wstring StateColorWithFallback(ControlState state) const;
   void DrawStateImages(IRenderContext* context, Image* images);
+  // The frame timer of an animated background image.
+  void StartImageTimer(int interval_ms);
+  void StepImage();
 
   std::map<int, std::vector<EventHandler>> handlers_;
   std::map<int, std::vector<EventHandler>> markup_handlers_;
@@ -243,7 +236,8 @@ class Control : public PlaceHolder, public FadeTarget {
   Image state_images_[4];
   Image fore_state_images_[4];
   Image bk_image_;
-  unsigned fades_ = 0;  // bit per FadeKind
+  std::unique_ptr<AnimationManager> animations_;
+  base::WeakCallbackFlag image_timer_;  // owner of the frame timer
   std::unique_ptr<IRenderContext> cache_surface_;
 };
 

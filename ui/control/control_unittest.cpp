@@ -194,6 +194,14 @@ TEST_F(ControlTest, StateColoursAndImagesPaint) {
       else if (s.event == -2) c->SetEnabled(true);
       else if (s.event > 0) c->SendEvent(s.event);
       EXPECT_EQ(c->GetState(), s.state);
+      // The hot fade runs on the framework timer; finish it by hand.
+      AnimationPlayer* hot = c->Animations()->PlayerFor(kFadeHot);
+      ASSERT_TRUE(hot);
+      if (s.event == kEventMouseEnter && s.state == kStateHot) {
+        EXPECT_TRUE(hot->IsPlaying());
+        EXPECT_LT(c->GetHotAlpha(), 255);
+      }
+      if (hot->IsPlaying()) hot->AdvanceForTesting(1000);
     }
     std::unique_ptr<IRenderContext> surface = PaintWindow(160, 20);
     EXPECT_EQ(Rgb(Pixel(surface.get(), 30, 10)), s.colour_pixel);
@@ -334,6 +342,37 @@ TEST_F(ControlTest, TabBoxSelection) {
   EXPECT_TRUE(t3->SelectItem(0));
   EXPECT_EQ(t3->GetCurSel(), 0);
   EXPECT_TRUE(Find(L"r0")->IsVisible());
+}
+
+// Fade switching slides the new page in from one box width away (from the
+// right going forward) and the old one out the other way, turned off when
+// its slide ends.
+TEST_F(ControlTest, TabBoxFadeSwitchSlides) {
+  ASSERT_TRUE(Build(L"<Window><TabBox name=\"tabs\" fadeswitch=\"true\"><Control name=\"s0\"/>"
+                    L"<Control name=\"s1\"/></TabBox></Window>"));
+  Arrange(100, 50);
+  TabBox* tabs = dynamic_cast<TabBox*>(Find(L"tabs"));
+  Control* s0 = Find(L"s0");
+  Control* s1 = Find(L"s1");
+  ASSERT_TRUE(tabs->SelectItem(1));
+  EXPECT_EQ(s1->GetRenderOffset().x, -100);
+  EXPECT_EQ(s1->GetAlpha(), 255);
+  EXPECT_EQ(s0->GetAlpha(), 255);  // still sliding out
+  AnimationPlayer* in = s1->Animations()->PlayerFor(kFadeInoutXFromRight);
+  AnimationPlayer* out = s0->Animations()->PlayerFor(kFadeInoutXFromRight);
+  ASSERT_TRUE(in && out);
+  in->AdvanceForTesting(40);
+  EXPECT_GT(s1->GetRenderOffset().x, -100);
+  EXPECT_LT(s1->GetRenderOffset().x, 0);
+  in->AdvanceForTesting(100000);
+  out->AdvanceForTesting(100000);
+  EXPECT_EQ(s1->GetRenderOffset().x, 0);
+  EXPECT_EQ(s0->GetAlpha(), 0);
+  EXPECT_FALSE(s0->IsMouseEnabled());
+  EXPECT_EQ(s0->GetRenderOffset().x, 0);
+  // Back: the old page comes in from the left.
+  ASSERT_TRUE(tabs->SelectItem(0));
+  EXPECT_EQ(s0->GetRenderOffset().x, 100);
 }
 
 }  // namespace
