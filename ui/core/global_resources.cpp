@@ -9,6 +9,7 @@
 #include "base/log/log.h"
 #include "base/win32/windows_version.h"
 #include "ui/core/global_skin.h"
+#include "ui/core/markup_builder.h"
 #include "ui/core/resource_archive.h"
 #include "ui/core/string_table.h"
 #include "ui/image/image_info.h"
@@ -163,6 +164,8 @@ void GlobalResources::Shutdown() {
   s.right_to_left = false;
   s.windows.clear();
   s.hook = nullptr;
+  // Parsed child-box files belong to the skin that is going away.
+  MarkupBuilder::ClearDocumentCache();
   s.gdiplus.reset();
 }
 

@@ -63,11 +63,33 @@ std::wstring FileKey(const std::wstring& markup) {
   return key;
 }
 
+// Builds under way (text or file) and the files built inside the outermost
+// one: bounding depth and count alone still lets a chain of distinct files,
+// each including the next many times, multiply into millions of builds.
+int& BuildNesting() {
+  static int nesting = 0;
+  return nesting;
+}
+int& NestedBuilds() {
+  static int builds = 0;
+  return builds;
+}
+
 // Pushes |key| for the life of the object, unless it is already being
-// built or the chain is too deep (then ok() is false).
+// built, the chain is too deep or the outermost build has made too many
+// nested builds (then ok() is false).
 class BuildingFile {
  public:
   explicit BuildingFile(const std::wstring& key) : key_(key) {
+    if (BuildNesting()++ == 0) {
+      NestedBuilds() = 0;
+    } else if (++NestedBuilds() > MarkupBuilder::kMaxNestedBuilds) {
+      if (NestedBuilds() == MarkupBuilder::kMaxNestedBuilds + 1) {
+        QLOG_ERR(L"markup: more than {0} included files in one build; the rest is not built")
+            << MarkupBuilder::kMaxNestedBuilds;
+      }
+      return;
+    }
     if (key_.empty()) {
       ok_ = FilesBeingBuilt().size() < MarkupBuilder::kMaxIncludeDepth;
       if (!ok_) QLOG_ERR(L"markup: includes nest deeper than {0}; not built") << MarkupBuilder::kMaxIncludeDepth;
@@ -89,6 +111,7 @@ class BuildingFile {
   }
   ~BuildingFile() {
     if (pushed_) FilesBeingBuilt().pop_back();
+    --BuildNesting();
   }
   bool ok() const { return ok_; }
 

@@ -37,6 +37,8 @@ class MarkupBuilder {
   static constexpr size_t kMaxIncludeDepth = 16;
   static constexpr int kMaxIncludeCount = 100;
   static constexpr size_t kMaxSourceLength = 499;
+  // Files built (through Include or ChildBox) inside one outermost build.
+  static constexpr int kMaxNestedBuilds = 1000;
 
   // |callback| makes controls for names neither the table nor the global
   // hook knows (the window host's CreateControl); it returns an object the

@@ -104,6 +104,19 @@ TEST_F(MarkupBuilderTest, IncludesAreBoundedAndCyclesRefused) {
   ASSERT_TRUE(child_builder.Create(child, &window_));
   EXPECT_LE(Depth(window_.GetRoot()), 6u);
   EXPECT_GE(Depth(window_.GetRoot()), 1u);
+
+  // Distinct files each including the next a hundred times would multiply
+  // into 100^6 builds; the whole build stops at a fixed number of files.
+  for (int level = 0; level < 6; ++level) {
+    const std::string next = level == 5 ? Narrow(item) : Narrow(TempDir()) + "fan" + std::to_string(level + 1) + ".xml";
+    WriteFile(L"fan" + std::to_wstring(level) + L".xml",
+              "<Window><Box><Include source=\"" + next + "\" count=\"100\"/></Box></Window>");
+  }
+  g_live = 0;
+  MarkupBuilder fan_builder;
+  ASSERT_TRUE(fan_builder.Create(TempDir() + L"fan0.xml", &window_));
+  EXPECT_GT(g_live, 0);
+  EXPECT_LE(g_live, MarkupBuilder::kMaxNestedBuilds);
 }
 
 // A 4 MiB-class document nesting far deeper than any skin: the build stops
