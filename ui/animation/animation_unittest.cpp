@@ -53,7 +53,10 @@ class AnimationTest : public ::testing::Test {
     timer_ = FrameworkTimer::GetInstance();
     ASSERT_NE(timer_, nullptr) << "no timer window (is there a display?)";
   }
-  void TearDown() override { EXPECT_TRUE(FrameworkTimer::Shutdown()); }
+  void TearDown() override {
+    EXPECT_TRUE(FrameworkTimer::Shutdown());
+    EXPECT_EQ(::FindWindowExW(HWND_MESSAGE, nullptr, FrameworkTimer::kWindowClass, nullptr), nullptr);
+  }
   FrameworkTimer* timer_ = nullptr;
 };
 
@@ -242,9 +245,15 @@ TEST_F(AnimationTest, FrameworkTimerTicks) {
   {
     base::WeakCallbackFlag flag;
     int runs = 0;
-    ASSERT_TRUE(timer_->AddTimer(flag.AliveFlag(), [&] { if (++runs >= 1000) flag.Cancel(); }, 0, -1));
+    bool shut_down_inside = true;
+    ASSERT_TRUE(timer_->AddTimer(flag.AliveFlag(), [&] {
+      if (++runs >= 1000) flag.Cancel();
+      shut_down_inside = FrameworkTimer::Shutdown();  // refused: the poll is still running
+    }, 0, -1));
     ::SendMessageW(window, FrameworkTimer::kTickMessage, 0, 0);
     EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(shut_down_inside);
+    EXPECT_EQ(FrameworkTimer::GetInstance(), timer_);
     ::SendMessageW(window, FrameworkTimer::kTickMessage, 0, 0);
     EXPECT_EQ(runs, 2);
   }
