@@ -357,7 +357,15 @@ class RecordingTarget : public FadeTarget {
   }
   POINT FadeRenderOffset() const override { return offset_; }
   SIZE FadeEstimateSize(SIZE) override { return size_; }
-  void SetFadeVisible(bool visible) override { calls_->push_back({'v', visible ? 1 : 0}); }
+  void SetFadeVisible(bool visible) override {
+    calls_->push_back({'v', visible ? 1 : 0});
+    if (on_visible) {
+      std::function<void(bool)> hook = on_visible;  // may destroy this object
+      hook(visible);
+    }
+  }
+
+  std::function<void(bool)> on_visible;
 
  private:
   std::vector<Call>* calls_;
@@ -523,11 +531,13 @@ TEST_F(AnimationTest, DestroyedOwnerIsNeverTouched) {
     const char* name;
     bool manager_outlives;
     bool fading_out;
+    bool destroyed_by_hiding;  // as a closing window does
   };
   const Variant variants[] = {
-      {"manager inside the control, fading in and hot", false, false},
-      {"manager outliving the control, fading in and hot", true, false},
-      {"manager outliving the control, fading out", true, true},
+      {"manager inside the control, fading in and hot", false, false, false},
+      {"manager outliving the control, fading in and hot", true, false, false},
+      {"manager outliving the control, fading out", true, true, false},
+      {"manager inside the control, destroyed when the fade-out hides it", false, true, true},
   };
   for (const Variant& variant : variants) {
     SCOPED_TRACE(variant.name);
@@ -542,7 +552,13 @@ TEST_F(AnimationTest, DestroyedOwnerIsNeverTouched) {
     manager.AnimateIn();
     manager.MouseEnter();
     ASSERT_TRUE(PumpUntil([&] { auto v = ValuesOf(calls, 'a'); return !v.empty() && v.back() >= 60; }, 2000));
-    if (variant.fading_out) {
+    if (variant.destroyed_by_hiding) {
+      control->on_visible = [&](bool visible) {
+        if (!visible) control.reset();
+      };
+      manager.AnimateOut();
+      ASSERT_TRUE(PumpUntil([&] { return control == nullptr; }, 2000));
+    } else if (variant.fading_out) {
       manager.AnimateOut();
       const size_t mark = calls.size();
       ASSERT_TRUE(PumpUntil([&] { return calls.size() > mark; }, 2000));
