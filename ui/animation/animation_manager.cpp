@@ -147,9 +147,13 @@ void AnimationManager::AnimateIn() {
   if (!target) return;
   ++out_generation_;
   out_waiting_.clear();
+  // A local copy: if a callback destroys the target (and with it a manager
+  // it holds), the loop must stop without reading this object again.
+  const std::weak_ptr<base::WeakFlag> alive = owner_alive_;
   target->SetFadeVisible(true);
   // Looked up one by one: a callback may switch fades on or off meanwhile.
   for (int kind : kInOutKinds) {
+    if (alive.expired()) return;
     AnimationPlayer* player = PlayerFor(kind);
     if (!player) continue;
     player->SetCompleteCallback(nullptr);
@@ -171,7 +175,9 @@ void AnimationManager::AnimateOut() {
   }
   // All are registered before any starts: one may complete at once.
   const std::vector<int> kinds(out_waiting_.begin(), out_waiting_.end());
+  const std::weak_ptr<base::WeakFlag> alive = owner_alive_;
   for (int kind : kinds) {
+    if (alive.expired()) return;
     AnimationPlayer* player = PlayerFor(kind);
     if (!player || generation != out_generation_) continue;
     player->SetCompleteCallback([this, generation, kind] { OnFadeOutDone(generation, kind); });

@@ -53,7 +53,10 @@ class AnimationTest : public ::testing::Test {
     timer_ = FrameworkTimer::GetInstance();
     ASSERT_NE(timer_, nullptr) << "no timer window (is there a display?)";
   }
-  void TearDown() override { EXPECT_TRUE(FrameworkTimer::Shutdown()); }
+  void TearDown() override {
+    EXPECT_TRUE(FrameworkTimer::Shutdown());
+    EXPECT_EQ(::FindWindowExW(HWND_MESSAGE, nullptr, FrameworkTimer::kWindowClass, nullptr), nullptr);
+  }
   FrameworkTimer* timer_ = nullptr;
 };
 
@@ -242,9 +245,15 @@ TEST_F(AnimationTest, FrameworkTimerTicks) {
   {
     base::WeakCallbackFlag flag;
     int runs = 0;
-    ASSERT_TRUE(timer_->AddTimer(flag.AliveFlag(), [&] { if (++runs >= 1000) flag.Cancel(); }, 0, -1));
+    bool shut_down_inside = true;
+    ASSERT_TRUE(timer_->AddTimer(flag.AliveFlag(), [&] {
+      if (++runs >= 1000) flag.Cancel();
+      shut_down_inside = FrameworkTimer::Shutdown();  // refused: the poll is still running
+    }, 0, -1));
     ::SendMessageW(window, FrameworkTimer::kTickMessage, 0, 0);
     EXPECT_EQ(runs, 1);
+    EXPECT_FALSE(shut_down_inside);
+    EXPECT_EQ(FrameworkTimer::GetInstance(), timer_);
     ::SendMessageW(window, FrameworkTimer::kTickMessage, 0, 0);
     EXPECT_EQ(runs, 2);
   }
@@ -348,7 +357,15 @@ class RecordingTarget : public FadeTarget {
   }
   POINT FadeRenderOffset() const override { return offset_; }
   SIZE FadeEstimateSize(SIZE) override { return size_; }
-  void SetFadeVisible(bool visible) override { calls_->push_back({'v', visible ? 1 : 0}); }
+  void SetFadeVisible(bool visible) override {
+    calls_->push_back({'v', visible ? 1 : 0});
+    if (on_visible) {
+      std::function<void(bool)> hook = on_visible;  // may destroy this object
+      hook(visible);
+    }
+  }
+
+  std::function<void(bool)> on_visible;
 
  private:
   std::vector<Call>* calls_;
@@ -514,11 +531,13 @@ TEST_F(AnimationTest, DestroyedOwnerIsNeverTouched) {
     const char* name;
     bool manager_outlives;
     bool fading_out;
+    bool destroyed_by_hiding;  // as a closing window does
   };
   const Variant variants[] = {
-      {"manager inside the control, fading in and hot", false, false},
-      {"manager outliving the control, fading in and hot", true, false},
-      {"manager outliving the control, fading out", true, true},
+      {"manager inside the control, fading in and hot", false, false, false},
+      {"manager outliving the control, fading in and hot", true, false, false},
+      {"manager outliving the control, fading out", true, true, false},
+      {"manager inside the control, destroyed when the fade-out hides it", false, true, true},
   };
   for (const Variant& variant : variants) {
     SCOPED_TRACE(variant.name);
@@ -533,7 +552,13 @@ TEST_F(AnimationTest, DestroyedOwnerIsNeverTouched) {
     manager.AnimateIn();
     manager.MouseEnter();
     ASSERT_TRUE(PumpUntil([&] { auto v = ValuesOf(calls, 'a'); return !v.empty() && v.back() >= 60; }, 2000));
-    if (variant.fading_out) {
+    if (variant.destroyed_by_hiding) {
+      control->on_visible = [&](bool visible) {
+        if (!visible) control.reset();
+      };
+      manager.AnimateOut();
+      ASSERT_TRUE(PumpUntil([&] { return control == nullptr; }, 2000));
+    } else if (variant.fading_out) {
       manager.AnimateOut();
       const size_t mark = calls.size();
       ASSERT_TRUE(PumpUntil([&] { return calls.size() > mark; }, 2000));
