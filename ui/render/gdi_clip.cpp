@@ -17,6 +17,21 @@ RECT ToDevice(HDC dc, const RECT& rect) {
 
 }  // namespace
 
+void SavedLevels::Push(int level) { entries_.push_back(Entry{level, level > 0}); }
+
+int SavedLevels::Pop() {
+  if (entries_.empty()) return 0;
+  const Entry entry = entries_.back();
+  entries_.pop_back();
+  return entry.alive ? entry.level : 0;
+}
+
+void SavedLevels::DiscardFrom(int level) {
+  for (Entry& entry : entries_) {
+    if (entry.level >= level) entry.alive = false;
+  }
+}
+
 void GdiClip::CreateClip(HDC dc, const RECT& rect) {
   const RECT device = ToDevice(dc, rect);
   ScopedRegion region(::CreateRectRgnIndirect(&device));
@@ -32,12 +47,11 @@ void GdiClip::CreateRoundClip(HDC dc, const RECT& rect, int width, int height) {
 
 void GdiClip::Push(HDC dc, HRGN region) {
   const int level = ::SaveDC(dc);
+  levels_.Push(level);  // a failed save is pushed dead: set/clear pairs stay balanced
   if (level <= 0) {
     QLOG_ERR(L"SaveDC failed, error:{0}") << ::GetLastError();
-    levels_.push_back(0);  // keeps set/clear pairs balanced
     return;
   }
-  levels_.push_back(level);
   if (!region) {
     QLOG_ERR(L"clip region failed, error:{0}") << ::GetLastError();
     return;
@@ -46,15 +60,9 @@ void GdiClip::Push(HDC dc, HRGN region) {
 }
 
 int GdiClip::ClearClip(HDC dc) {
-  if (levels_.empty()) return 0;
-  const int level = levels_.back();
-  levels_.pop_back();
+  const int level = levels_.Pop();
   if (level > 0) ::RestoreDC(dc, level);
   return level;
-}
-
-void GdiClip::ForgetFromLevel(int level) {
-  while (!levels_.empty() && levels_.back() >= level) levels_.pop_back();
 }
 
 }  // namespace ui

@@ -292,15 +292,16 @@ bool RenderContext_GdiPlus::SetTransparentTarget(bool transparent) {
 }
 
 int RenderContext_GdiPlus::SaveDC() {
-  saved_dc_ = ::SaveDC(dc_.Get());
-  return saved_dc_;
+  const int level = ::SaveDC(dc_.Get());
+  saved_dc_.Push(level);  // a failed save still takes the matching restore
+  return level;
 }
 
 void RenderContext_GdiPlus::RestoreDC() {
-  if (saved_dc_ <= 0) return;
-  ::RestoreDC(dc_.Get(), saved_dc_);
-  clip_.ForgetFromLevel(saved_dc_);  // their saved states are gone now
-  saved_dc_ = 0;
+  const int level = saved_dc_.Pop();
+  if (level <= 0) return;
+  ::RestoreDC(dc_.Get(), level);
+  clip_.ForgetFromLevel(level);  // their saved states are gone now
 }
 
 POINT RenderContext_GdiPlus::OffsetWindowOrg(POINT delta) {
@@ -330,7 +331,7 @@ void RenderContext_GdiPlus::SetRoundedClip(const RECT& rect, int width, int heig
 void RenderContext_GdiPlus::ClearClip() {
   const int level = clip_.ClearClip(dc_.Get());
   // A SaveDC made inside that clip was undone with it.
-  if (level > 0 && saved_dc_ >= level) saved_dc_ = 0;
+  if (level > 0) saved_dc_.DiscardFrom(level);
 }
 
 bool RenderContext_GdiPlus::BitBlt(int x, int y, int cx, int cy, HDC src_dc, int src_x, int src_y,

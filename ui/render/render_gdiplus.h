@@ -188,7 +188,9 @@ class RenderContext_GdiPlus : public IRenderContext {
   bool render_transparent_ = false;
   GdiClip clip_;
   GdiBitmap bitmap_;
-  int saved_dc_ = 0;
+  // One level per SaveDC not yet restored: a container and the children it
+  // paints each save and restore their own.
+  SavedLevels saved_dc_;
 };
 
 class RenderFactory_GdiPlus : public IRenderFactory {

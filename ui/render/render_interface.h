@@ -123,9 +123,11 @@ class IRenderContext {
   virtual void RepairAlpha(const RECT& rect, const RECT& insets, BYTE key_alpha = 0) = 0;
   virtual bool IsTransparentTarget() const = 0;
   virtual bool SetTransparentTarget(bool transparent) = 0;  // returns the old value
+  // Saves nest: each RestoreDC undoes the innermost SaveDC not yet undone.
   virtual int SaveDC() = 0;
   // Back to the state of the last SaveDC; clips set since then are dropped
-  // too (their ClearClip calls then do nothing).
+  // too (their ClearClip calls then do nothing). A save made inside a clip
+  // is undone by that clip's ClearClip, and its RestoreDC then does nothing.
   virtual void RestoreDC() = 0;
   virtual POINT OffsetWindowOrg(POINT delta) = 0;    // returns the old origin
   virtual POINT SetWindowOrg(POINT origin) = 0;      // returns the old origin
