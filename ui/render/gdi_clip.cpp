@@ -15,6 +15,11 @@ RECT ToDevice(HDC dc, const RECT& rect) {
   return device;
 }
 
+// GDI swaps the corners of an inverted rect, so {10,10,5,5} would clip to
+// [5,10) x [5,10). An empty rect (a child scrolled out of its box gives
+// one) must clip everything: it gets the empty region.
+HRGN EmptyRegion() { return ::CreateRectRgn(0, 0, 0, 0); }
+
 }  // namespace
 
 void SavedLevels::Push(int level) { entries_.push_back(Entry{level, level > 0}); }
@@ -34,14 +39,18 @@ void SavedLevels::DiscardFrom(int level) {
 
 void GdiClip::CreateClip(HDC dc, const RECT& rect) {
   const RECT device = ToDevice(dc, rect);
-  ScopedRegion region(::CreateRectRgnIndirect(&device));
+  ScopedRegion region(::IsRectEmpty(&device) ? EmptyRegion() : ::CreateRectRgnIndirect(&device));
   Push(dc, region.Get());
 }
 
 void GdiClip::CreateRoundClip(HDC dc, const RECT& rect, int width, int height) {
   const RECT device = ToDevice(dc, rect);
-  ScopedRegion region(::CreateRoundRectRgn(device.left, device.top, device.right + 1,
-                                           device.bottom + 1, width, height));
+  // The region reaches one pixel past right and bottom, so the emptiness
+  // test is on the rect as given, not on the region's corners.
+  ScopedRegion region(::IsRectEmpty(&device)
+                          ? EmptyRegion()
+                          : ::CreateRoundRectRgn(device.left, device.top, device.right + 1,
+                                                 device.bottom + 1, width, height));
   Push(dc, region.Get());
 }
 

@@ -42,8 +42,9 @@ class GdiClip {
   GdiClip& operator=(const GdiClip&) = delete;
 
   // |rect| is in logical coordinates; it is moved to device coordinates by
-  // the DC's window origin. A failed region leaves the clip unchanged but
-  // still pushes a state, so that the matching ClearClip stays balanced.
+  // the DC's window origin. An empty rect clips everything away. A failed
+  // region leaves the clip unchanged but still pushes a state, so that the
+  // matching ClearClip stays balanced.
   void CreateClip(HDC dc, const RECT& rect);
   void CreateRoundClip(HDC dc, const RECT& rect, int width, int height);
   // Answers the saved level it restored (0 when there was none, or when a

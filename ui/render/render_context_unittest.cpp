@@ -191,6 +191,7 @@ void RunClipSteps(IRenderContext* context, const std::vector<ClipStep>& steps, c
 // 1), so it cannot grow paint after paint.
 TEST_F(RenderTest, ClipAndSaveSequencesStayMatched) {
   const RECT all{0, 0, kWidth, kHeight};
+  const RECT none{0, 0, 0, 0};
   const RECT a{0, 0, 20, 20};
   struct Case {
     const char* name;
@@ -210,6 +211,10 @@ TEST_F(RenderTest, ClipAndSaveSequencesStayMatched) {
         {'f', {2, 2, 12, 12}}, {'x', {}}, {'r', {}}, {'g', {5, 5, 0, 0}}, {'r', {}}, {'g', {0, 0, 0, 0}}, {'f', all}}},
       {"a clip left set inside a save goes with its restore",
        {{'s', {}}, {'s', {}}, {'c', a}, {'r', {}}, {'f', all}, {'r', {}}, {'x', {}}, {'f', all}}},
+      {"an inverted clip clips everything", {{'c', {10, 10, 5, 5}}, {'f', none}, {'x', {}}, {'f', all}}},
+      {"an empty clip inside another", {{'c', a}, {'c', {12, 3, 12, 9}}, {'f', none}, {'x', {}}, {'f', a}, {'x', {}}}},
+      {"an inverted rounded clip clips everything", {{'R', {30, 30, 10, 10}}, {'f', none}, {'x', {}}, {'f', all}}},
+      {"an empty rounded clip clips everything", {{'R', {10, 10, 10, 30}}, {'f', none}, {'x', {}}, {'f', all}}},
   };
   for (const Case& c : cases) {
     RunClipSteps(context_.get(), c.steps, c.name);

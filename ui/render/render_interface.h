@@ -134,7 +134,8 @@ class IRenderContext {
   virtual POINT GetWindowOrg() const = 0;
   // Clips nest (each intersects the current one); every set must be
   // matched by a ClearClip, which undoes the innermost one. Rects are
-  // logical, like all drawing coordinates.
+  // logical, like all drawing coordinates; an empty (or inverted) rect
+  // clips everything away.
   virtual void SetClip(const RECT& rect) = 0;
   virtual void SetRoundedClip(const RECT& rect, int width, int height) = 0;
   virtual void ClearClip() = 0;
