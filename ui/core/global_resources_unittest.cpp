@@ -94,9 +94,28 @@ LRESULT CALLBACK PlainWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM 
   return ::DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-struct CountingRefresh : IWindowRefresh {
+// Plays a window holding a font handle across the switch: at refresh time
+// the held handle must still be a font it can deselect, and it takes the
+// new one by id.
+struct FontHoldingRefresh : IWindowRefresh {
+  explicit FontHoldingRefresh(const wchar_t* id) : id(id), held(GlobalResources::GetFont(id)) {}
+  void RefreshForLayoutChange() override {
+    ++calls;
+    held_was_font = ::GetObjectType(held) == OBJ_FONT;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, held);
+    held_was_selectable = old != nullptr && old != HGDI_ERROR;
+    if (held_was_selectable) ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    replaced = held;
+    held = GlobalResources::GetFont(id);
+  }
+  const wchar_t* id;
+  HFONT held;
+  HFONT replaced = nullptr;
   int calls = 0;
-  void RefreshForLayoutChange() override { ++calls; }
+  bool held_was_font = false;
+  bool held_was_selectable = false;
 };
 
 TEST_F(GlobalResourcesTest, RightToLeftSwitchesSystemFontsAndRepaints) {
@@ -116,11 +135,18 @@ TEST_F(GlobalResourcesTest, RightToLeftSwitchesSystemFontsAndRepaints) {
   ASSERT_TRUE(hwnd);
   ::UpdateWindow(hwnd);
   ::ValidateRect(hwnd, nullptr);
-  CountingRefresh refresh;
+  FontHoldingRefresh refresh(L"system_12");
   GlobalResources::RegisterWindow(hwnd, &refresh);
 
   GlobalResources::SetRightToLeft(true);
   EXPECT_TRUE(GlobalResources::IsRightToLeft());
+  // The handle the window held was alive while it refreshed, and is
+  // deleted once every window has (no leak either).
+  EXPECT_TRUE(refresh.held_was_font);
+  EXPECT_TRUE(refresh.held_was_selectable);
+  EXPECT_EQ(::GetObjectType(refresh.replaced), 0u);
+  EXPECT_EQ(refresh.held, GlobalResources::GetFont(L"system_12"));
+  EXPECT_NE(refresh.held, refresh.replaced);
   EXPECT_EQ(GlobalResources::GetFontInfo(L"system_12")->face_name, L"Segoe UI");
   EXPECT_EQ(std::wstring(FontOf(GlobalResources::GetFont(L"system_bold_14")).lfFaceName), L"Segoe UI");
   EXPECT_EQ(FontOf(GlobalResources::GetFont(L"system_bold_14")).lfWeight, FW_BOLD);
@@ -140,6 +166,8 @@ TEST_F(GlobalResourcesTest, RightToLeftSwitchesSystemFontsAndRepaints) {
   GlobalResources::SetRightToLeft(false);
   EXPECT_EQ(GlobalResources::GetFontInfo(L"system_12")->face_name, kDefaultSystemFace);
   EXPECT_EQ(refresh.calls, 2);
+  EXPECT_TRUE(refresh.held_was_font);
+  EXPECT_EQ(::GetObjectType(refresh.replaced), 0u);
 
   GlobalResources::UnregisterWindow(hwnd);
   EXPECT_TRUE(GlobalResources::GetRegisteredWindows().empty());
