@@ -90,6 +90,49 @@ TEST_F(GlobalResourcesTest, DpiScalesFontsAndLengths) {
   EXPECT_EQ(FontOf(GlobalResources::AddFont(L"c", L"Arial", 24, false, false, false, false)).lfHeight, -24);
 }
 
+BOOL WINAPI MonitorAnswers120(HMONITOR, int, UINT* x, UINT* y) {
+  *x = *y = 120;
+  return TRUE;
+}
+BOOL WINAPI MonitorFails(HMONITOR, int, UINT*, UINT*) { return FALSE; }
+BOOL WINAPI MonitorAnswersZero(HMONITOR, int, UINT* x, UINT* y) {
+  *x = *y = 0;
+  return TRUE;
+}
+
+// The primary monitor's DPI: the per-monitor answer where there is one; the
+// screen's logical pixels per inch when the system predates it or its
+// look-up is missing or fails (a 144 DPI screen must not be drawn at 100 %).
+TEST_F(GlobalResourcesTest, PrimaryMonitorDpiFallsBackToTheScreen) {
+  struct Case {
+    const char* name;
+    bool per_monitor;
+    DpiSources::GetDpiForMonitorFn look_up;
+    int screen_dpi;
+    int expected;
+  };
+  const Case cases[] = {
+      {"per-monitor answer", true, MonitorAnswers120, 144, 120},
+      {"look-up missing", true, nullptr, 144, 144},
+      {"look-up fails", true, MonitorFails, 144, 144},
+      {"look-up answers 0", true, MonitorAnswersZero, 144, 144},
+      {"system before per-monitor DPI", false, MonitorAnswers120, 144, 144},
+      {"nothing known", true, MonitorFails, 0, 96},
+  };
+  for (const Case& c : cases) {
+    DpiSources sources;
+    sources.per_monitor = c.per_monitor;
+    sources.get_dpi_for_monitor = c.look_up;
+    sources.primary = ::MonitorFromPoint(POINT{1, 1}, MONITOR_DEFAULTTOPRIMARY);
+    sources.screen_dpi = c.screen_dpi;
+    EXPECT_EQ(PrimaryMonitorDpi(sources), c.expected) << c.name;
+  }
+  // This system's own answer is one of its sources'.
+  const DpiSources system = DpiSources::FromSystem();
+  EXPECT_GT(system.screen_dpi, 0);
+  EXPECT_GT(PrimaryMonitorDpi(), 0);
+}
+
 LRESULT CALLBACK PlainWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   return ::DefWindowProcW(hwnd, message, wparam, lparam);
 }
