@@ -16,6 +16,7 @@
 #include "ui/utils/dpi_scaler.h"
 #include "ui/utils/gdiplus_session.h"
 
+#include "ui/render/gdi_objects.h"
 #include "ui/render/render_gdiplus.h"
 
 namespace ui {
@@ -240,6 +241,11 @@ void GlobalResources::SetRightToLeft(bool rtl) {
   if (s.right_to_left == rtl) return;
   s.right_to_left = rtl;
   const std::wstring& target = SystemFaceTarget(rtl);
+  // The replaced handles outlive the refresh below: controls and native
+  // children may still hold them (selected into a DC, given by WM_SETFONT)
+  // until their window's refresh has fetched the new ones by id. Declared
+  // before the loop, so they are deleted when this function returns.
+  std::vector<ScopedFont> replaced;
   for (auto& entry : s.fonts) {
     if (entry.first.compare(0, 6, L"system") != 0) continue;
     FontInfo& info = entry.second->info;
@@ -249,7 +255,7 @@ void GlobalResources::SetRightToLeft(bool rtl) {
       QLOG_ERR(L"font: cannot switch {0} to {1}") << entry.first << target;
       continue;
     }
-    ::DeleteObject(info.font);
+    replaced.emplace_back(info.font);
     info.font = font;
     info.face_name = target;
     info.has_metrics = false;

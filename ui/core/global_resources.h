@@ -36,6 +36,10 @@ struct FontInfo {
 class IWindowRefresh {
  public:
   virtual ~IWindowRefresh() = default;
+  // Called after the switch recreated fonts: whatever holds a font handle
+  // (a native child's WM_SETFONT, a text host) fetches it again by id here.
+  // The replaced handles are still valid during the call and deleted after
+  // every window's refresh returned.
   virtual void RefreshForLayoutChange() = 0;
 };
 
@@ -85,7 +89,8 @@ class GlobalResources {
   static const ControlFactoryHook& GetControlFactoryHook();
 
   // Open windows, repainted after a right-to-left switch. A window registers
-  // its HWND (invalidated) and optionally a refresh object (called).
+  // its HWND (invalidated) and optionally a refresh object (called). A
+  // window without one must not keep font handles from paint to paint.
   static void RegisterWindow(HWND hwnd, IWindowRefresh* refresh = nullptr);
   static void UnregisterWindow(HWND hwnd);
   static std::vector<HWND> GetRegisteredWindows();

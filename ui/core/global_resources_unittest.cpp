@@ -90,13 +90,75 @@ TEST_F(GlobalResourcesTest, DpiScalesFontsAndLengths) {
   EXPECT_EQ(FontOf(GlobalResources::AddFont(L"c", L"Arial", 24, false, false, false, false)).lfHeight, -24);
 }
 
+BOOL WINAPI MonitorAnswers120(HMONITOR, int, UINT* x, UINT* y) {
+  *x = *y = 120;
+  return TRUE;
+}
+BOOL WINAPI MonitorFails(HMONITOR, int, UINT*, UINT*) { return FALSE; }
+BOOL WINAPI MonitorAnswersZero(HMONITOR, int, UINT* x, UINT* y) {
+  *x = *y = 0;
+  return TRUE;
+}
+
+// The primary monitor's DPI: the per-monitor answer where there is one; the
+// screen's logical pixels per inch when the system predates it or its
+// look-up is missing or fails (a 144 DPI screen must not be drawn at 100 %).
+TEST_F(GlobalResourcesTest, PrimaryMonitorDpiFallsBackToTheScreen) {
+  struct Case {
+    const char* name;
+    bool per_monitor;
+    DpiSources::GetDpiForMonitorFn look_up;
+    int screen_dpi;
+    int expected;
+  };
+  const Case cases[] = {
+      {"per-monitor answer", true, MonitorAnswers120, 144, 120},
+      {"look-up missing", true, nullptr, 144, 144},
+      {"look-up fails", true, MonitorFails, 144, 144},
+      {"look-up answers 0", true, MonitorAnswersZero, 144, 144},
+      {"system before per-monitor DPI", false, MonitorAnswers120, 144, 144},
+      {"nothing known", true, MonitorFails, 0, 96},
+  };
+  for (const Case& c : cases) {
+    DpiSources sources;
+    sources.per_monitor = c.per_monitor;
+    sources.get_dpi_for_monitor = c.look_up;
+    sources.primary = ::MonitorFromPoint(POINT{1, 1}, MONITOR_DEFAULTTOPRIMARY);
+    sources.screen_dpi = c.screen_dpi;
+    EXPECT_EQ(PrimaryMonitorDpi(sources), c.expected) << c.name;
+  }
+  // This system's own answer is one of its sources'.
+  const DpiSources system = DpiSources::FromSystem();
+  EXPECT_GT(system.screen_dpi, 0);
+  EXPECT_GT(PrimaryMonitorDpi(), 0);
+}
+
 LRESULT CALLBACK PlainWindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   return ::DefWindowProcW(hwnd, message, wparam, lparam);
 }
 
-struct CountingRefresh : IWindowRefresh {
+// Plays a window holding a font handle across the switch: at refresh time
+// the held handle must still be a font it can deselect, and it takes the
+// new one by id.
+struct FontHoldingRefresh : IWindowRefresh {
+  explicit FontHoldingRefresh(const wchar_t* id) : id(id), held(GlobalResources::GetFont(id)) {}
+  void RefreshForLayoutChange() override {
+    ++calls;
+    held_was_font = ::GetObjectType(held) == OBJ_FONT;
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, held);
+    held_was_selectable = old != nullptr && old != HGDI_ERROR;
+    if (held_was_selectable) ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    replaced = held;
+    held = GlobalResources::GetFont(id);
+  }
+  const wchar_t* id;
+  HFONT held;
+  HFONT replaced = nullptr;
   int calls = 0;
-  void RefreshForLayoutChange() override { ++calls; }
+  bool held_was_font = false;
+  bool held_was_selectable = false;
 };
 
 TEST_F(GlobalResourcesTest, RightToLeftSwitchesSystemFontsAndRepaints) {
@@ -116,11 +178,18 @@ TEST_F(GlobalResourcesTest, RightToLeftSwitchesSystemFontsAndRepaints) {
   ASSERT_TRUE(hwnd);
   ::UpdateWindow(hwnd);
   ::ValidateRect(hwnd, nullptr);
-  CountingRefresh refresh;
+  FontHoldingRefresh refresh(L"system_12");
   GlobalResources::RegisterWindow(hwnd, &refresh);
 
   GlobalResources::SetRightToLeft(true);
   EXPECT_TRUE(GlobalResources::IsRightToLeft());
+  // The handle the window held was alive while it refreshed, and is
+  // deleted once every window has (no leak either).
+  EXPECT_TRUE(refresh.held_was_font);
+  EXPECT_TRUE(refresh.held_was_selectable);
+  EXPECT_EQ(::GetObjectType(refresh.replaced), 0u);
+  EXPECT_EQ(refresh.held, GlobalResources::GetFont(L"system_12"));
+  EXPECT_NE(refresh.held, refresh.replaced);
   EXPECT_EQ(GlobalResources::GetFontInfo(L"system_12")->face_name, L"Segoe UI");
   EXPECT_EQ(std::wstring(FontOf(GlobalResources::GetFont(L"system_bold_14")).lfFaceName), L"Segoe UI");
   EXPECT_EQ(FontOf(GlobalResources::GetFont(L"system_bold_14")).lfWeight, FW_BOLD);
@@ -140,6 +209,8 @@ TEST_F(GlobalResourcesTest, RightToLeftSwitchesSystemFontsAndRepaints) {
   GlobalResources::SetRightToLeft(false);
   EXPECT_EQ(GlobalResources::GetFontInfo(L"system_12")->face_name, kDefaultSystemFace);
   EXPECT_EQ(refresh.calls, 2);
+  EXPECT_TRUE(refresh.held_was_font);
+  EXPECT_EQ(::GetObjectType(refresh.replaced), 0u);
 
   GlobalResources::UnregisterWindow(hwnd);
   EXPECT_TRUE(GlobalResources::GetRegisteredWindows().empty());

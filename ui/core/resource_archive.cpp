@@ -1,6 +1,8 @@
 #include "ui/core/resource_archive.h"
 
 #include <algorithm>
+#include <new>
+#include <stdexcept>
 
 #include "base/util/file_util.h"
 #include "base/util/string_util.h"
@@ -113,7 +115,17 @@ int ResourceArchive::Find(const std::wstring& path) const {
 
 uint32_t ResourceArchive::MemberSize(int index) const {
   ZipEntryInfo info;
-  return reader_.GetEntryInfo(index, &info) == kZipOk ? info.uncompressed_size : 0;
+  if (reader_.GetEntryInfo(index, &info) != kZipOk) return 0;
+  // Callers allocate this size: a directory that declares more than the
+  // data can hold is refused here, before any allocation.
+  const int result = reader_.CheckDeclaredSize(index);
+  if (result != kZipOk) {
+    QLOG_ERR(L"resource archive: {0} declares {1} bytes from {2}, code:{3}")
+        << base::Utf8ToWide(reader_.StoredName(index)) << info.uncompressed_size << info.compressed_size
+        << result;
+    return 0;
+  }
+  return info.uncompressed_size;
 }
 
 bool ResourceArchive::Extract(int index, void* buffer, size_t size) const {
@@ -132,7 +144,18 @@ bool ResourceArchive::ReadMember(const std::wstring& path, std::string* bytes) c
   if (index < 0) return false;
   const uint32_t size = MemberSize(index);
   if (size == 0) return false;
-  std::string out(size, '\0');
+  // A believable size can still be more than a 32-bit process has free;
+  // that is a failed read, not an exception leaving this function.
+  std::string out;
+  try {
+    out.resize(size);
+  } catch (const std::bad_alloc&) {
+    QLOG_ERR(L"resource archive: cannot allocate {0} bytes") << size;
+    return false;
+  } catch (const std::length_error&) {
+    QLOG_ERR(L"resource archive: cannot allocate {0} bytes") << size;
+    return false;
+  }
   if (!Extract(index, &out[0], out.size())) return false;
   bytes->swap(out);
   return true;

@@ -157,6 +157,25 @@ TEST_F(MountedArchiveTest, LongNamesAreNeverFound) {
   EXPECT_TRUE(ReadArchiveMemberBytes(L"r/a/b/../../" + base::Utf8ToWide(name255.substr(2)), &bytes));
 }
 
+// A member whose directory entry declares far more than its data can hold
+// (4 GiB from a few bytes) is refused before anything of that size is
+// allocated; the honest members beside it still read.
+TEST_F(MountedArchiveTest, ImpossibleDeclaredSizesAreRefusedBeforeAllocating) {
+  TestZipBuilder builder;
+  builder.Add("r/huge.png", "tiny", true).declared_size = 0xFFFFFFF0;
+  builder.Add("r/stored.txt", "abc", false).declared_size = 0x7FFFFFFF;
+  builder.Add("r/fine.txt", "fine");
+  const std::string image = builder.Build();
+  ASSERT_TRUE(MountArchiveMemory(image.data(), image.size(), ""));
+  std::string bytes = "untouched";
+  EXPECT_FALSE(ReadArchiveMemberBytes(L"r/huge.png", &bytes));
+  EXPECT_FALSE(ReadArchiveMemberBytes(L"r/stored.txt", &bytes));
+  EXPECT_EQ("untouched", bytes);
+  EXPECT_EQ(0u, MountedArchive()->MemberSize(MountedArchive()->Find(L"r/huge.png")));
+  EXPECT_TRUE(ReadArchiveMemberBytes(L"r/fine.txt", &bytes));
+  EXPECT_EQ("fine", bytes);
+}
+
 TEST_F(MountedArchiveTest, RemountingReplacesAndDamagedImagesUnmount) {
   TestZipBuilder other;
   other.Add("resources/product.ini", "OTHER=1\n");

@@ -27,9 +27,6 @@ constexpr uint16_t kFlagStrongEncryption = 0x0040;
 constexpr uint16_t kMethodStored = 0;
 constexpr uint16_t kMethodDeflate = 8;
 constexpr uint16_t kExtraUnixTime = 0x5455;  // "UT"
-// Deflate cannot compress better than about 1032:1; a header that declares
-// more is lying, and believing it would mean a huge allocation.
-constexpr uint64_t kMaxDeflateRatio = 1100;
 
 uint16_t Read16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
@@ -277,6 +274,23 @@ int ZipReader::LocateData(const Entry& e, size_t* offset) const {
   return kZipOk;
 }
 
+int ZipReader::CheckDeclaredSize(int index) const {
+  if (!IsOpen()) return kZipNotOpen;
+  if (index < 0 || index >= EntryCount()) return kZipNotFound;
+  const Entry& e = entries_[index];
+  // The data lies inside the image, so the image bounds it before any local
+  // header is read.
+  if (e.compressed_size > size_) return kZipCorrupt;
+  uint64_t data = e.compressed_size;
+  if (e.flags & kFlagEncrypted) {
+    if (data < kEncryptionHeaderSize) return kZipCorrupt;
+    data -= kEncryptionHeaderSize;
+  }
+  if (e.method == kMethodStored) return e.uncompressed_size == data ? kZipOk : kZipCorrupt;
+  if (e.method == kMethodDeflate) return e.uncompressed_size <= data * kMaxDeflateRatio ? kZipOk : kZipCorrupt;
+  return kZipUnsupported;
+}
+
 int ZipReader::Extract(int index, void* buffer, size_t buffer_size) const {
   if (!IsOpen()) return kZipNotOpen;
   if (index < 0 || index >= EntryCount()) return kZipNotFound;
@@ -285,9 +299,11 @@ int ZipReader::Extract(int index, void* buffer, size_t buffer_size) const {
   if (!buffer && e.uncompressed_size != 0) return kZipBadArgument;
   if (e.flags & kFlagStrongEncryption) return kZipUnsupported;
   if (e.method != kMethodStored && e.method != kMethodDeflate) return kZipUnsupported;
+  int result = CheckDeclaredSize(index);
+  if (result != kZipOk) return result;
 
   size_t offset = 0;
-  int result = LocateData(e, &offset);
+  result = LocateData(e, &offset);
   if (result != kZipOk) return result;
   const uint8_t* source = data_ + offset;
   size_t source_size = e.compressed_size;
@@ -318,9 +334,6 @@ int ZipReader::Extract(int index, void* buffer, size_t buffer_size) const {
       std::memcpy(out, source, declared);
     }
   } else {
-    if (static_cast<uint64_t>(declared) > (static_cast<uint64_t>(source_size) + 16) * kMaxDeflateRatio) {
-      return kZipCorrupt;
-    }
     z_stream zs{};
     if (inflateInit2(&zs, -MAX_WBITS) != Z_OK) return kZipInflateError;
     std::unique_ptr<uint8_t[]> plain;

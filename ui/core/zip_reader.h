@@ -59,6 +59,12 @@ class ZipReader {
   static constexpr size_t kMaxNameBytes = 255;
   // Compressed data is read (and decrypted) in pieces of this size.
   static constexpr size_t kChunkSize = 16384;
+  // Deflate's best: a length/distance pair costs at least two bits (one per
+  // code: a complete code with two or more symbols, and a lone distance
+  // code is sent with one bit) and yields at most 258 bytes, a literal a
+  // byte for at least one bit. So no stream inflates to more than
+  // 258 / 2 * 8 = 1032 bytes per byte.
+  static constexpr uint64_t kMaxDeflateRatio = 1032;
 
   ZipReader() = default;
   ZipReader(const ZipReader&) = delete;
@@ -80,6 +86,13 @@ class ZipReader {
   // The name bytes exactly as stored (empty for a bad index).
   std::string StoredName(int index) const;
   int GetEntryInfo(int index, ZipEntryInfo* info) const;
+
+  // kZipOk when entry |index|'s declared uncompressed size is one its data
+  // can produce: a stored member's equals its data size, a deflated one is
+  // at most kMaxDeflateRatio times its data size. Callers check before they
+  // allocate the declared size, so a lying directory (a member declaring
+  // 4 GiB) costs nothing.
+  int CheckDeclaredSize(int index) const;
 
   // Extracts entry |index| into |buffer|, which must hold at least the
   // declared uncompressed size. Never writes more than that size; data that

@@ -312,6 +312,60 @@ TEST(ZipReaderTest, DirectoryThatLiesIsCaught) {
   EXPECT_EQ(kZipCorrupt, ExtractGuarded(reader, 1, 1, &out));
 }
 
+// Callers allocate the declared size before extracting, so it must be one
+// the member's data can produce: equal to a stored member's data, at most
+// 1032 times a deflated member's. Honest members pass, even the most
+// compressible data there is.
+TEST(ZipReaderTest, DeclaredSizesMustBeReachable) {
+  const std::string zeros(4u << 20, '\0');  // deflates about 1000:1
+  struct Case {
+    const char* what;
+    std::string data;
+    bool deflate;
+    const char* password;
+    int64_t declared_size;             // -1: the true size
+    int64_t declared_compressed_size;  // -1: the true size
+    int expected;
+  };
+  const Case cases[] = {
+      {"honest stored", "stored bytes", false, "", -1, -1, kZipOk},
+      {"honest deflated", Noise(3000, 2), true, "", -1, -1, kZipOk},
+      {"zeros at deflate's best", zeros, true, "", -1, -1, kZipOk},
+      {"honest encrypted stored", "secret", false, "pw", -1, -1, kZipOk},
+      {"honest encrypted deflated", zeros, true, "pw", -1, -1, kZipOk},
+      {"deflated, about 4 GiB declared", "tiny", true, "", 0xFFFFFFF0, -1, kZipCorrupt},
+      {"deflated, 2 GiB declared for a thousand zeros", std::string(1000, '\0'), true, "", 0x80000000, -1,
+       kZipCorrupt},
+      {"stored, one byte more declared", "abcdef", false, "", 7, -1, kZipCorrupt},
+      {"stored, one byte less declared", "abcdef", false, "", 5, -1, kZipCorrupt},
+      {"encrypted stored, the header counted as data", "secret", false, "pw", 18, -1, kZipCorrupt},
+      {"encrypted, shorter than its header", "x", false, "pw", 1, 11, kZipCorrupt},
+      {"compressed size larger than the image", "abc", true, "", -1, 0x7FFFFFFF, kZipCorrupt},
+  };
+  for (const Case& c : cases) {
+    TestZipBuilder builder;
+    TestMember& m = builder.Add("m.bin", c.data, c.deflate);
+    m.password = c.password;
+    m.declared_size = c.declared_size;
+    m.declared_compressed_size = c.declared_compressed_size;
+    const std::string image = builder.Build();
+    ZipReader reader;
+    ASSERT_EQ(kZipOk, reader.Open(image.data(), image.size(), c.password)) << c.what;
+    EXPECT_EQ(c.expected, reader.CheckDeclaredSize(0)) << c.what;
+    if (c.expected == kZipOk) {
+      std::string out;
+      EXPECT_EQ(kZipOk, ExtractGuarded(reader, 0, c.data.size(), &out)) << c.what;
+      EXPECT_TRUE(out == c.data) << c.what;
+    } else {
+      // Extraction refuses it too, whatever buffer it is offered.
+      std::string small(16, '\0');
+      EXPECT_NE(kZipOk, reader.Extract(0, &small[0], static_cast<size_t>(-1))) << c.what;
+    }
+  }
+  ZipReader closed;
+  EXPECT_EQ(kZipNotOpen, closed.CheckDeclaredSize(0));
+}
+
 TEST(ZipReaderTest, DamagedDeflateStreamsFail) {
   TestZipBuilder builder;
   const std::string payload = Noise(50000, 11);

@@ -3,6 +3,8 @@
 #include <objidl.h>
 #include <gdiplus.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 #include "base/log/log.h"
@@ -71,6 +73,20 @@ std::unique_ptr<ImageInfo> ImageDecoder::Decode(Gdiplus::Bitmap* bitmap) {
     }
   }
   if (frames == 0) return nullptr;
+
+  // The file names its own size and frame count; each frame kept costs a
+  // DIB section (kMaxFrames, kMaxDecodedPixels). Frames past either cap are
+  // dropped, so a long animation still shows its beginning.
+  const uint64_t frame_pixels = static_cast<uint64_t>(info->width_) * static_cast<uint64_t>(info->height_);
+  if (frame_pixels > ImageInfo::kMaxDecodedPixels) {
+    QLOG_WAR(L"image: {0}x{1} is over the pixel budget, not decoded") << info->width_ << info->height_;
+    return nullptr;
+  }
+  const uint64_t fit = std::min<uint64_t>(ImageInfo::kMaxFrames, ImageInfo::kMaxDecodedPixels / frame_pixels);
+  if (frames > fit) {
+    QLOG_WAR(L"image: {0} frames of {1}x{2}, keeping {3}") << frames << info->width_ << info->height_ << fit;
+    frames = static_cast<UINT>(fit);
+  }
 
   if (frames >= 2) {
     UINT size = bitmap->GetPropertyItemSize(PropertyTagFrameDelay);

@@ -8,6 +8,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -17,6 +18,17 @@ namespace ui {
 
 class ImageInfo {
  public:
+  // Every frame becomes a DIB section: one GDI object of the process's quota
+  // (10,000 by default, shared with every window, DC, font and image) and
+  // its pixels in memory. A file names its own frame count and size, so both
+  // are capped. Skin animations (spinners, effects) have tens of frames;
+  // 256 frames of one image take 2.5 % of the quota.
+  static constexpr int kMaxFrames = 256;
+  // 64 MiB of 32-bit pixels per image: a 4096 x 4096 still image, or 72
+  // frames the size of the whole 640 x 360 wizard window. A 32-bit process
+  // has 2 GiB in all; a few images at the cap must still fit.
+  static constexpr uint64_t kMaxDecodedPixels = uint64_t{16} << 20;
+
   ImageInfo() = default;
   ~ImageInfo();
   ImageInfo(const ImageInfo&) = delete;

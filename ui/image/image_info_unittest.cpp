@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <vector>
+
 #include "ui/core/global_resources.h"
 #include "ui/core/resource_archive.h"
 #include "ui/core/resource_archive_win.h"
@@ -75,6 +79,125 @@ TEST_F(ImageInfoTest, AnimatedGifFramesAndIntervals) {
     EXPECT_EQ(pixel, expected[i]) << "frame " << i;
   }
   ::DeleteDC(dc);
+}
+
+// LZW image data (after the minimum code size byte) of |pixels| pixels of
+// colour 0, with a two-bit minimum code size, in sub-blocks.
+std::string LzwOfZeros(size_t pixels) {
+  const int clear = 4, end = 5;
+  std::string packed;
+  uint32_t bits = 0;
+  int bit_count = 0;
+  int width = 3;
+  auto emit = [&](int code) {
+    bits |= static_cast<uint32_t>(code) << bit_count;
+    bit_count += width;
+    while (bit_count >= 8) {
+      packed.push_back(static_cast<char>(bits & 0xFF));
+      bits >>= 8;
+      bit_count -= 8;
+    }
+  };
+  // With one colour the strings are 0, 00, 000, ...: string n+1 is string
+  // n plus a 0, so the table is the code of each run length.
+  std::vector<int> code_of_length(4097, -1);
+  int next = end + 1;
+  emit(clear);
+  size_t run = 1;  // the current prefix: a run of zeros
+  for (size_t i = 1; i < pixels; ++i) {
+    if (run + 1 < code_of_length.size() && code_of_length[run + 1] >= 0) {
+      ++run;
+      continue;
+    }
+    emit(run == 1 ? 0 : code_of_length[run]);
+    if (next < 4096) {
+      if (next == (1 << width)) ++width;
+      code_of_length[run + 1] = next++;
+    } else {
+      emit(clear);
+      std::fill(code_of_length.begin(), code_of_length.end(), -1);
+      next = end + 1;
+      width = 3;
+    }
+    run = 1;
+  }
+  emit(run == 1 ? 0 : code_of_length[run]);
+  emit(end);
+  if (bit_count > 0) packed.push_back(static_cast<char>(bits & 0xFF));
+  std::string blocks;
+  for (size_t at = 0; at < packed.size(); at += 255) {
+    const size_t n = std::min<size_t>(255, packed.size() - at);
+    blocks.push_back(static_cast<char>(n));
+    blocks.append(packed, at, n);
+  }
+  blocks.push_back('\0');
+  return blocks;
+}
+
+// An animated GIF of |frames| black frames of |width| x |height|, delay 5.
+std::string MakeGif(int width, int height, int frames) {
+  std::string gif = "GIF89a";
+  auto put16 = [&gif](int v) {
+    gif.push_back(static_cast<char>(v & 0xFF));
+    gif.push_back(static_cast<char>(v >> 8));
+  };
+  put16(width);
+  put16(height);
+  gif += std::string("\x80\x00\x00", 3);              // two-entry global colour table
+  gif += std::string("\x00\x00\x00\xFF\xFF\xFF", 6);  // black, white
+  gif += std::string("\x21\xFF\x0BNETSCAPE2.0\x03\x01\x00\x00\x00", 19);  // loop forever
+  const std::string data = LzwOfZeros(static_cast<size_t>(width) * height);
+  for (int i = 0; i < frames; ++i) {
+    gif += std::string("\x21\xF9\x04\x00\x05\x00\x00\x00", 8);  // delay 5
+    gif += std::string("\x2C\x00\x00\x00\x00", 5);              // at (0, 0)
+    put16(width);
+    put16(height);
+    gif.push_back('\0');
+    gif.push_back('\x02');  // minimum code size
+    gif += data;
+  }
+  gif.push_back('\x3B');
+  return gif;
+}
+
+std::unique_ptr<ImageInfo> DecodeBytes(const std::string& bytes) {
+  HGLOBAL block = ::GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+  if (!block) return nullptr;
+  memcpy(::GlobalLock(block), bytes.data(), bytes.size());
+  ::GlobalUnlock(block);
+  return ImageInfo::DecodeFromMemory(block);
+}
+
+// A file's frame count and size decide how many DIB sections (GDI objects
+// of a limited quota) and how much memory decoding takes: the frames beyond
+// either cap are dropped, and an image whose one frame alone is over the
+// pixel budget is refused.
+TEST_F(ImageInfoTest, FramesAndPixelsAreCapped) {
+  struct Case {
+    const char* name;
+    int width, height, frames;
+    int kept;  // 0: refused
+  };
+  const Case cases[] = {
+      {"a few frames", 8, 8, 3, 3},
+      {"hundreds of frames", 2, 2, 600, ImageInfo::kMaxFrames},
+      {"frames over the pixel budget", 2048, 2048, 5, 4},  // 4 x 2048 x 2048 = 16 Mi pixels
+      {"one frame over the pixel budget", 4097, 4096, 1, 0},
+  };
+  for (const Case& c : cases) {
+    std::unique_ptr<ImageInfo> gif = DecodeBytes(MakeGif(c.width, c.height, c.frames));
+    if (c.kept == 0) {
+      EXPECT_FALSE(gif) << c.name;
+      continue;
+    }
+    ASSERT_TRUE(gif) << c.name;
+    EXPECT_EQ(gif->width(), c.width) << c.name;
+    EXPECT_EQ(gif->FrameCount(), c.kept) << c.name;
+    EXPECT_LE(static_cast<int>(gif->frame_delays().size()), gif->FrameCount()) << c.name;
+    EXPECT_NE(gif->Frame(c.kept - 1), nullptr) << c.name;
+    EXPECT_LE(static_cast<uint64_t>(gif->width()) * gif->height() * gif->FrameCount(),
+              ImageInfo::kMaxDecodedPixels) << c.name;
+  }
 }
 
 TEST_F(ImageInfoTest, UndecodableInputGivesNothing) {

@@ -201,6 +201,44 @@ TEST_F(DrawImageTest, BlendOrStretchRule) {
   }
 }
 
+// A source rect reaching past the image's edges draws the part that exists,
+// where a clipping stretch puts it, on both the blend path (AlphaBlend
+// refuses such a source outright) and the stretch path; nothing is left of
+// a source wholly outside.
+TEST_F(DrawImageTest, SourcePastTheImageEdgeIsCut) {
+  SourceBitmap src(10, 10, ColumnColor);
+  struct Case {
+    const char* name;
+    bool has_alpha;
+    RECT source;
+    RECT dest;
+    RECT drawn;        // device pixels that must change; all others stay white
+    int first_column;  // 1:1 cases: the column drawn at drawn.left; -1: not checked
+  };
+  const Case cases[] = {
+      {"past the right edge, blended", true, {5, 0, 15, 10}, {20, 0, 30, 10}, {20, 0, 25, 10}, 5},
+      {"before the left and top edges, blended", true, {-4, -2, 6, 8}, {20, 20, 30, 30}, {24, 22, 30, 30}, 0},
+      {"past the right edge, blended and stretched", true, {5, 0, 15, 10}, {0, 0, 20, 20}, {0, 0, 10, 20}, -1},
+      {"past the right edge, stretched", false, {5, 0, 15, 10}, {0, 0, 20, 20}, {0, 0, 10, 20}, -1},
+      {"past the bottom edge, stretched", false, {0, 5, 10, 15}, {0, 0, 20, 20}, {0, 0, 20, 10}, -1},
+      {"wholly outside", true, {10, 0, 20, 10}, {0, 0, 10, 10}, {0, 0, 0, 0}, -1},
+  };
+  for (const Case& c : cases) {
+    FillWhite();
+    Draw(src, kAll, c.dest, c.source, RECT{}, c.has_alpha);
+    int wrong = 0;
+    for (int y = 0; y < kHeight; ++y) {
+      for (int x = 0; x < kWidth; ++x) {
+        const bool inside = x >= c.drawn.left && x < c.drawn.right && y >= c.drawn.top && y < c.drawn.bottom;
+        const uint32_t pixel = Rgb(At(x, y));
+        bool ok = inside ? pixel != 0xFFFFFFu : pixel == 0xFFFFFFu;
+        if (inside && c.first_column >= 0) ok = pixel == Rgb(ColumnColor(c.first_column + x - c.drawn.left, 0));
+        if (!ok && wrong++ < 3) ADD_FAILURE() << c.name << ": pixel (" << x << "," << y << ") is " << std::hex << pixel;
+      }
+    }
+  }
+}
+
 // A constant alpha below 255 blends the image half-way.
 TEST_F(DrawImageTest, ConstantAlphaBlends) {
   SourceBitmap black(10, 10, [](int, int) { return 0xFF000000u; });

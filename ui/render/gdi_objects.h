@@ -1,5 +1,5 @@
 // Small RAII owners for the GDI objects the render context makes: memory
-// device contexts, bitmaps/regions/brushes/pens, and the selection of an
+// device contexts, bitmaps/regions/brushes/pens/fonts, and the selection of an
 // object into a device context. Owners are not shared; UI thread only.
 #ifndef UI_RENDER_GDI_OBJECTS_H_
 #define UI_RENDER_GDI_OBJECTS_H_
@@ -26,6 +26,7 @@ using ScopedBitmap = base::win32::ScopedGeneric<HBITMAP, GdiObjectTraits<HBITMAP
 using ScopedRegion = base::win32::ScopedGeneric<HRGN, GdiObjectTraits<HRGN>>;
 using ScopedBrush = base::win32::ScopedGeneric<HBRUSH, GdiObjectTraits<HBRUSH>>;
 using ScopedPen = base::win32::ScopedGeneric<HPEN, GdiObjectTraits<HPEN>>;
+using ScopedFont = base::win32::ScopedGeneric<HFONT, GdiObjectTraits<HFONT>>;
 
 // A screen device context from GetDC(nullptr), released on scope exit.
 class ScopedScreenDc {

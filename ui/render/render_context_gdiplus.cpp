@@ -5,6 +5,8 @@
 #include <gdiplus.h>
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <mutex>
@@ -47,6 +49,35 @@ bool Meets(const RECT& a, const RECT& b) {
 }
 
 RECT MakeRect(LONG left, LONG top, LONG right, LONG bottom) { return RECT{left, top, right, bottom}; }
+
+// Cuts |source| to the bitmap's |size| and |dest| by the same fractions, so
+// that the part of the source that exists lands where a stretch of the
+// whole source would put it. AlphaBlend refuses a source reaching past the
+// bitmap outright, and stretches were seen to smear its last row and column
+// over the rest under Wine; both paths draw the cut pair. False when nothing
+// of the source lies on the bitmap. Doubles: the rects may be anything a
+// skin names, and the products overflow 64 bits.
+bool FitToBitmap(SIZE size, RECT* dest, RECT* source) {
+  const RECT bounds{0, 0, size.cx, size.cy};
+  RECT cut;
+  if (!::IntersectRect(&cut, source, &bounds)) return false;
+  if (::EqualRect(&cut, source)) return true;
+  // Where source coordinate |at| lands on the axis from..to that maps the
+  // source's src_from..src_to.
+  auto map = [](LONG from, LONG to, LONG src_from, LONG src_to, LONG at) {
+    const double scale = (static_cast<double>(to) - from) / (static_cast<double>(src_to) - src_from);
+    const double value = from + std::floor((static_cast<double>(at) - src_from) * scale + 0.5);
+    return static_cast<LONG>(std::max<double>(LONG_MIN, std::min<double>(LONG_MAX, value)));
+  };
+  RECT fitted;
+  fitted.left = map(dest->left, dest->right, source->left, source->right, cut.left);
+  fitted.right = map(dest->left, dest->right, source->left, source->right, cut.right);
+  fitted.top = map(dest->top, dest->bottom, source->top, source->bottom, cut.top);
+  fitted.bottom = map(dest->top, dest->bottom, source->top, source->bottom, cut.bottom);
+  *dest = fitted;
+  *source = cut;
+  return Width(fitted) > 0 && Height(fitted) > 0;
+}
 
 Gdiplus::Color ToColor(DWORD argb) { return Gdiplus::Color(static_cast<Gdiplus::ARGB>(argb)); }
 
@@ -292,15 +323,16 @@ bool RenderContext_GdiPlus::SetTransparentTarget(bool transparent) {
 }
 
 int RenderContext_GdiPlus::SaveDC() {
-  saved_dc_ = ::SaveDC(dc_.Get());
-  return saved_dc_;
+  const int level = ::SaveDC(dc_.Get());
+  saved_dc_.Push(level);  // a failed save still takes the matching restore
+  return level;
 }
 
 void RenderContext_GdiPlus::RestoreDC() {
-  if (saved_dc_ <= 0) return;
-  ::RestoreDC(dc_.Get(), saved_dc_);
-  clip_.ForgetFromLevel(saved_dc_);  // their saved states are gone now
-  saved_dc_ = 0;
+  const int level = saved_dc_.Pop();
+  if (level <= 0) return;
+  ::RestoreDC(dc_.Get(), level);
+  clip_.ForgetFromLevel(level);  // their saved states are gone now
 }
 
 POINT RenderContext_GdiPlus::OffsetWindowOrg(POINT delta) {
@@ -330,7 +362,7 @@ void RenderContext_GdiPlus::SetRoundedClip(const RECT& rect, int width, int heig
 void RenderContext_GdiPlus::ClearClip() {
   const int level = clip_.ClearClip(dc_.Get());
   // A SaveDC made inside that clip was undone with it.
-  if (level > 0 && saved_dc_ >= level) saved_dc_ = 0;
+  if (level > 0) saved_dc_.DiscardFrom(level);
 }
 
 bool RenderContext_GdiPlus::BitBlt(int x, int y, int cx, int cy, HDC src_dc, int src_x, int src_y,
@@ -345,10 +377,14 @@ bool RenderContext_GdiPlus::AlphaBlend(int x, int y, int cx, int cy, HDC src_dc,
          FALSE;
 }
 
-void RenderContext_GdiPlus::DrawPiece(HDC src_dc, const RECT& dest, const RECT& source,
-                                      bool blend, BYTE alpha) {
+void RenderContext_GdiPlus::DrawPiece(HDC src_dc, SIZE bitmap_size, const RECT& piece_dest,
+                                      const RECT& piece_source, bool blend, BYTE alpha) {
   // Mirrored or empty pieces would come from corners larger than the image.
-  if (Width(dest) <= 0 || Height(dest) <= 0 || Width(source) <= 0 || Height(source) <= 0) return;
+  if (Width(piece_dest) <= 0 || Height(piece_dest) <= 0 || Width(piece_source) <= 0 ||
+      Height(piece_source) <= 0)
+    return;
+  RECT dest = piece_dest, source = piece_source;
+  if (!FitToBitmap(bitmap_size, &dest, &source)) return;
   if (blend || (Width(dest) == Width(source) && Height(dest) == Height(source))) {
     AlphaBlend(dest.left, dest.top, Width(dest), Height(dest), src_dc, source.left, source.top,
                Width(source), Height(source), alpha);
@@ -363,9 +399,9 @@ void RenderContext_GdiPlus::DrawPiece(HDC src_dc, const RECT& dest, const RECT& 
   if (old_mode) ::SetStretchBltMode(dc_.Get(), old_mode);
 }
 
-void RenderContext_GdiPlus::TilePiece(HDC src_dc, const RECT& paint_rect, const RECT& dest,
-                                      const RECT& source, bool tile_x, bool tile_y,
-                                      bool blend_always, BYTE alpha) {
+void RenderContext_GdiPlus::TilePiece(HDC src_dc, SIZE bitmap_size, const RECT& paint_rect,
+                                      const RECT& dest, const RECT& source, bool tile_x,
+                                      bool tile_y, bool blend_always, BYTE alpha) {
   // 64-bit steps from the first tile that meets the paint rect: a skin may
   // name any rectangle, and walking to the paint rect one tile at a time, or
   // stepping past LONG's range, must not be possible.
@@ -384,7 +420,7 @@ void RenderContext_GdiPlus::TilePiece(HDC src_dc, const RECT& paint_rect, const 
     for (int64_t left = first_left; left < dest.right && left < paint_rect.right; left += step_x) {
       const int64_t right = std::min<int64_t>(left + step_x, dest.right);
       const int64_t src_right = tile_x ? source.left + (right - left) : source.right;
-      DrawPiece(src_dc, MakeRect(static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
+      DrawPiece(src_dc, bitmap_size, MakeRect(static_cast<LONG>(left), static_cast<LONG>(top), static_cast<LONG>(right),
                                  static_cast<LONG>(bottom)),
                 MakeRect(source.left, source.top, static_cast<LONG>(src_right), static_cast<LONG>(src_bottom)),
                 blend_always, alpha);
@@ -407,6 +443,12 @@ void RenderContext_GdiPlus::DrawImage(const RECT& paint_rect, HBITMAP bitmap, bo
     QLOG_ERR(L"DrawImage: bitmap cannot be selected");
     return;
   }
+  BITMAP info{};
+  if (::GetObjectW(bitmap, sizeof(info), &info) != static_cast<int>(sizeof(info))) {
+    QLOG_ERR(L"DrawImage: not a bitmap");
+    return;
+  }
+  const SIZE bitmap_size{info.bmWidth, info.bmHeight < 0 ? -info.bmHeight : info.bmHeight};
   const bool blend = has_alpha || render_transparent_ || alpha < 255;
 
   const DpiScaler& dpi = DpiScaler::GetInstance();
@@ -430,9 +472,9 @@ void RenderContext_GdiPlus::DrawImage(const RECT& paint_rect, HBITMAP bitmap, bo
 
   if (Meets(in_dst, paint_rect)) {
     if (tile_x || tile_y) {
-      TilePiece(src_dc.Get(), paint_rect, in_dst, in_src, tile_x, tile_y, blend, alpha);
+      TilePiece(src_dc.Get(), bitmap_size, paint_rect, in_dst, in_src, tile_x, tile_y, blend, alpha);
     } else {
-      DrawPiece(src_dc.Get(), in_dst, in_src, blend, alpha);
+      DrawPiece(src_dc.Get(), bitmap_size, in_dst, in_src, blend, alpha);
     }
   }
 
@@ -468,7 +510,7 @@ void RenderContext_GdiPlus::DrawImage(const RECT& paint_rect, HBITMAP bitmap, bo
   };
   for (const Piece& piece : pieces) {
     if (piece.wanted && Meets(piece.dst, paint_rect))
-      DrawPiece(src_dc.Get(), piece.dst, piece.src, blend, alpha);
+      DrawPiece(src_dc.Get(), bitmap_size, piece.dst, piece.src, blend, alpha);
   }
 }
 

@@ -1,5 +1,7 @@
 #include <windows.h>
 
+#include <vector>
+
 #include "gtest/gtest.h"
 #include "ui/core/global_resources.h"
 #include "ui/render/render_test_support.h"
@@ -138,71 +140,95 @@ TEST_F(RenderTest, FillColorByName) {
   EXPECT_EQ(kWhite, At(25, 5));
 }
 
-// Clips nest (intersect), each clear undoes one level, and drawing after the
-// last clear reaches everywhere again.
-TEST_F(RenderTest, ClipsNestAndUndo) {
+// One step of a clip and save sequence.
+struct ClipStep {
+  char op;  // see RunClipSteps
+  RECT r;
+};
+
+// Runs |steps| on |context|: 'c' SetClip(r), 'R' SetRoundedClip(r, 6, 6),
+// 'x' ClearClip, 's' SaveDC, 'r' RestoreDC, 'o' OffsetWindowOrg by
+// (r.left, r.top), 'g' expects the window origin (r.left, r.top), 'f' fills
+// everywhere and expects exactly the device pixels of r painted (an empty r:
+// none), then repaints white.
+void RunClipSteps(IRenderContext* context, const std::vector<ClipStep>& steps, const char* name) {
+  const int width = context->GetWidth(), height = context->GetHeight();
+  int index = 0;
+  for (const ClipStep& step : steps) {
+    SCOPED_TRACE(::testing::Message() << name << ", step " << index++ << " '" << step.op << "'");
+    switch (step.op) {
+      case 'c': context->SetClip(step.r); break;
+      case 'R': context->SetRoundedClip(step.r, 6, 6); break;
+      case 'x': context->ClearClip(); break;
+      case 's': EXPECT_GT(context->SaveDC(), 0); break;
+      case 'r': context->RestoreDC(); break;
+      case 'o': context->OffsetWindowOrg(POINT{step.r.left, step.r.top}); break;
+      case 'g':
+        EXPECT_EQ(step.r.left, context->GetWindowOrg().x);
+        EXPECT_EQ(step.r.top, context->GetWindowOrg().y);
+        break;
+      case 'f': {
+        context->FillColor(RECT{-1000, -1000, 1000, 1000}, 0xFF000000u);
+        int wrong = 0;
+        for (int y = 0; y < height; ++y) {
+          for (int x = 0; x < width; ++x) {
+            const bool inside = x >= step.r.left && x < step.r.right && y >= step.r.top && y < step.r.bottom;
+            const uint32_t pixel = Pixel(context, x, y);
+            if (pixel != (inside ? 0xFF000000u : kWhite) && wrong++ < 3)
+              ADD_FAILURE() << "pixel (" << x << "," << y << ") is " << std::hex << pixel;
+          }
+        }
+        context->ZeroAlpha(RECT{0, 0, width, height}, 0xFF);
+        break;
+      }
+    }
+  }
+}
+
+// Clips and saves share the DC's one save stack. Whatever order they come
+// in, each clear and each restore undoes its own level only, and after a
+// balanced sequence the DC's stack is empty again (the next SaveDC answers
+// 1), so it cannot grow paint after paint.
+TEST_F(RenderTest, ClipAndSaveSequencesStayMatched) {
   const RECT all{0, 0, kWidth, kHeight};
-  context_->SetClip(RECT{0, 0, 10, 10});
-  context_->SetClip(RECT{5, 5, 20, 20});
-  context_->FillColor(all, 0xFFFF0000u);
-  EXPECT_EQ(0xFFFF0000u, At(7, 7));
-  EXPECT_EQ(kWhite, At(2, 2));
-  EXPECT_EQ(kWhite, At(12, 12));
-
-  context_->ClearClip();
-  context_->FillColor(all, 0xFF00FF00u);
-  EXPECT_EQ(0xFF00FF00u, At(2, 2));
-  EXPECT_EQ(kWhite, At(12, 12));
-
-  context_->ClearClip();
-  context_->ClearClip();  // unmatched: must not disturb anything
-  context_->FillColor(all, 0xFF0000FFu);
-  EXPECT_EQ(0xFF0000FFu, At(12, 12));
-  EXPECT_EQ(0xFF0000FFu, At(kWidth - 1, kHeight - 1));
+  const RECT none{0, 0, 0, 0};
+  const RECT a{0, 0, 20, 20};
+  struct Case {
+    const char* name;
+    std::vector<ClipStep> steps;
+  };
+  const Case cases[] = {
+      {"clips nest; each clear undoes one",
+       {{'c', a}, {'c', {5, 5, 30, 30}}, {'f', {5, 5, 20, 20}}, {'x', {}}, {'f', a}, {'x', {}}, {'f', all}}},
+      {"an unmatched clear disturbs nothing", {{'x', {}}, {'f', all}, {'r', {}}, {'f', all}}},
+      {"a restore drops the inner clip; its clear does nothing, the outer one's still works",
+       {{'c', a}, {'s', {}}, {'c', {0, 0, 5, 5}}, {'r', {}}, {'f', a}, {'x', {}}, {'f', a}, {'x', {}}, {'f', all}}},
+      {"a restore without a save of its own keeps the clip", {{'c', a}, {'r', {}}, {'f', a}, {'x', {}}, {'f', all}}},
+      {"a save inside a clip is undone with it",
+       {{'c', a}, {'c', {0, 0, 10, 10}}, {'s', {}}, {'x', {}}, {'r', {}}, {'f', a}, {'x', {}}, {'f', all}}},
+      {"nested saves each restore their own origin",
+       {{'s', {}}, {'o', {5, 5, 0, 0}}, {'s', {}}, {'o', {3, 3, 0, 0}}, {'g', {8, 8, 0, 0}}, {'c', {10, 10, 20, 20}},
+        {'f', {2, 2, 12, 12}}, {'x', {}}, {'r', {}}, {'g', {5, 5, 0, 0}}, {'r', {}}, {'g', {0, 0, 0, 0}}, {'f', all}}},
+      {"a clip left set inside a save goes with its restore",
+       {{'s', {}}, {'s', {}}, {'c', a}, {'r', {}}, {'f', all}, {'r', {}}, {'x', {}}, {'f', all}}},
+      {"an inverted clip clips everything", {{'c', {10, 10, 5, 5}}, {'f', none}, {'x', {}}, {'f', all}}},
+      {"an empty clip inside another", {{'c', a}, {'c', {12, 3, 12, 9}}, {'f', none}, {'x', {}}, {'f', a}, {'x', {}}}},
+      {"an inverted rounded clip clips everything", {{'R', {30, 30, 10, 10}}, {'f', none}, {'x', {}}, {'f', all}}},
+      {"an empty rounded clip clips everything", {{'R', {10, 10, 10, 30}}, {'f', none}, {'x', {}}, {'f', all}}},
+  };
+  for (const Case& c : cases) {
+    RunClipSteps(context_.get(), c.steps, c.name);
+    EXPECT_EQ(1, context_->SaveDC()) << c.name << ": the DC's save stack was left deeper";
+    context_->RestoreDC();
+    context_->SetWindowOrg(POINT{0, 0});
+  }
 
   // AutoClip removes its clip at scope end.
   {
     AutoClip clip(context_.get(), RECT{0, 0, 4, 4});
-    context_->FillColor(all, 0xFF000000u);
+    RunClipSteps(context_.get(), {{'f', {0, 0, 4, 4}}}, "auto clip");
   }
-  EXPECT_EQ(0xFF000000u, At(1, 1));
-  EXPECT_EQ(0xFF0000FFu, At(5, 5));
-  context_->FillColor(all, 0xFF000000u);
-  EXPECT_EQ(0xFF000000u, At(5, 5));
-}
-
-// RestoreDC drops the clips set after its save, so their later clears do
-// not pop the states of clips set before it.
-TEST_F(RenderTest, RestoreDcAndClipsStayBalanced) {
-  const RECT all{0, 0, kWidth, kHeight};
-  context_->SetClip(RECT{0, 0, 20, 20});
-  context_->SaveDC();
-  context_->SetClip(RECT{0, 0, 5, 5});
-  context_->RestoreDC();
-  context_->FillColor(all, 0xFFFF0000u);
-  EXPECT_EQ(0xFFFF0000u, At(10, 10));  // back to the outer clip
-  EXPECT_EQ(kWhite, At(30, 30));
-  context_->ClearClip();  // clears the outer clip, not more
-  context_->FillColor(all, 0xFF00FF00u);
-  EXPECT_EQ(0xFF00FF00u, At(30, 30));
-}
-
-// A SaveDC made inside a clip is undone by that clip's clear; a later
-// RestoreDC then has nothing of its own to restore and must not pop a state
-// saved by someone else.
-TEST_F(RenderTest, SaveInsideClipIsUndoneWithIt) {
-  const RECT all{0, 0, kWidth, kHeight};
-  context_->SetClip(RECT{0, 0, 20, 20});
-  context_->SetClip(RECT{0, 0, 10, 10});
-  context_->SaveDC();
-  context_->ClearClip();  // the inner clip, and the save made inside it
-  context_->RestoreDC();  // nothing left to restore: the outer clip stays
-  context_->FillColor(all, 0xFFFF0000u);
-  EXPECT_EQ(0xFFFF0000u, At(15, 15));
-  EXPECT_EQ(kWhite, At(30, 30));
-  context_->ClearClip();
-  context_->FillColor(all, 0xFF00FF00u);
-  EXPECT_EQ(0xFF00FF00u, At(30, 30));
+  RunClipSteps(context_.get(), {{'f', all}}, "after auto clip");
 }
 
 // A clip rect is logical: it follows the window origin, as drawing does.
@@ -242,15 +268,6 @@ TEST_F(RenderTest, DrawRoundRectLeavesCornerPixel) {
   EXPECT_NE(kWhite, At(2, 16));   // left edge
   EXPECT_NE(kWhite, At(40, 16));  // right edge at rect.right
   EXPECT_EQ(kWhite, At(20, 16));  // outline only
-}
-
-// Saving and restoring the DC brings back the window origin.
-TEST_F(RenderTest, SaveAndRestoreDc) {
-  EXPECT_GT(context_->SaveDC(), 0);
-  context_->SetWindowOrg(POINT{7, 8});
-  context_->RestoreDC();
-  EXPECT_EQ(0, context_->GetWindowOrg().x);
-  EXPECT_EQ(0, context_->GetWindowOrg().y);
 }
 
 // Lines, ellipses and paths reach the bitmap where expected.

@@ -178,17 +178,22 @@ class RenderContext_GdiPlus : public IRenderContext {
 
  private:
   // Draws one nine-slice piece: blended or half-tone stretched (see .cpp).
-  void DrawPiece(HDC src_dc, const RECT& dest, const RECT& source, bool blend, BYTE alpha);
+  // The part of |source| outside the bitmap's |bitmap_size| is cut away,
+  // with the matching part of |dest|.
+  void DrawPiece(HDC src_dc, SIZE bitmap_size, const RECT& dest, const RECT& source, bool blend,
+                 BYTE alpha);
   // Repeats |source| over |dest| at source size along the tiled axes.
-  void TilePiece(HDC src_dc, const RECT& paint_rect, const RECT& dest, const RECT& source,
-                 bool tile_x, bool tile_y, bool blend_always, BYTE alpha);
+  void TilePiece(HDC src_dc, SIZE bitmap_size, const RECT& paint_rect, const RECT& dest,
+                 const RECT& source, bool tile_x, bool tile_y, bool blend_always, BYTE alpha);
 
   ScopedMemoryDc dc_;
   HBITMAP old_bitmap_ = nullptr;  // selected into dc_ before ours
   bool render_transparent_ = false;
   GdiClip clip_;
   GdiBitmap bitmap_;
-  int saved_dc_ = 0;
+  // One level per SaveDC not yet restored: a container and the children it
+  // paints each save and restore their own.
+  SavedLevels saved_dc_;
 };
 
 class RenderFactory_GdiPlus : public IRenderFactory {

@@ -123,16 +123,19 @@ class IRenderContext {
   virtual void RepairAlpha(const RECT& rect, const RECT& insets, BYTE key_alpha = 0) = 0;
   virtual bool IsTransparentTarget() const = 0;
   virtual bool SetTransparentTarget(bool transparent) = 0;  // returns the old value
+  // Saves nest: each RestoreDC undoes the innermost SaveDC not yet undone.
   virtual int SaveDC() = 0;
   // Back to the state of the last SaveDC; clips set since then are dropped
-  // too (their ClearClip calls then do nothing).
+  // too (their ClearClip calls then do nothing). A save made inside a clip
+  // is undone by that clip's ClearClip, and its RestoreDC then does nothing.
   virtual void RestoreDC() = 0;
   virtual POINT OffsetWindowOrg(POINT delta) = 0;    // returns the old origin
   virtual POINT SetWindowOrg(POINT origin) = 0;      // returns the old origin
   virtual POINT GetWindowOrg() const = 0;
   // Clips nest (each intersects the current one); every set must be
   // matched by a ClearClip, which undoes the innermost one. Rects are
-  // logical, like all drawing coordinates.
+  // logical, like all drawing coordinates; an empty (or inverted) rect
+  // clips everything away.
   virtual void SetClip(const RECT& rect) = 0;
   virtual void SetRoundedClip(const RECT& rect, int width, int height) = 0;
   virtual void ClearClip() = 0;

@@ -97,26 +97,35 @@ void DpiScaler::SetAdaptingForTesting(bool adapting, int dpi) {
   SetDpi(dpi);
 }
 
-int PrimaryMonitorDpi() {
-  int dpi = 96;
-  if (IsWindows8OrNewer()) {
-    // BOOL, unlike the shcore function of the same shape.
-    typedef BOOL(WINAPI * GetDpiForMonitorFn)(HMONITOR, int, UINT*, UINT*);
-    auto get_dpi = LookUp<GetDpiForMonitorFn>(User32(), "GetDpiForMonitorInternal");
-    HMONITOR monitor = ::MonitorFromPoint(POINT{1, 1}, MONITOR_DEFAULTTOPRIMARY);
+DpiSources DpiSources::FromSystem() {
+  DpiSources sources;
+  sources.per_monitor = IsWindows8OrNewer();
+  if (sources.per_monitor) {
+    sources.get_dpi_for_monitor = LookUp<GetDpiForMonitorFn>(User32(), "GetDpiForMonitorInternal");
+    sources.primary = ::MonitorFromPoint(POINT{1, 1}, MONITOR_DEFAULTTOPRIMARY);
+  }
+  if (HDC screen = ::GetDC(nullptr)) {
+    sources.screen_dpi = ::GetDeviceCaps(screen, LOGPIXELSX);
+    ::ReleaseDC(nullptr, screen);
+  }
+  return sources;
+}
+
+int PrimaryMonitorDpi(const DpiSources& sources) {
+  if (sources.per_monitor) {
     UINT x = 0, y = 0;
     // 0 = the effective DPI.
-    if (get_dpi && monitor && get_dpi(monitor, 0, &x, &y) && x > 0) dpi = static_cast<int>(x);
-  } else {
-    HDC screen = ::GetDC(nullptr);
-    if (screen) {
-      int logical = ::GetDeviceCaps(screen, LOGPIXELSX);
-      if (logical > 0) dpi = logical;
-      ::ReleaseDC(nullptr, screen);
-    }
+    if (sources.get_dpi_for_monitor && sources.primary &&
+        sources.get_dpi_for_monitor(sources.primary, 0, &x, &y) && x > 0)
+      return static_cast<int>(x);
   }
-  return dpi;
+  // Systems before per-monitor DPI, and those whose look-up is missing or
+  // fails, still scale the screen as a whole.
+  if (sources.screen_dpi > 0) return sources.screen_dpi;
+  return 96;
 }
+
+int PrimaryMonitorDpi() { return PrimaryMonitorDpi(DpiSources::FromSystem()); }
 
 const TouchFunctions& GetTouchFunctions() {
   static TouchFunctions functions;

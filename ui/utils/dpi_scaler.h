@@ -39,7 +39,21 @@ class DpiScaler {
   int scale_ = 100;
 };
 
-// DPI of the primary monitor (the one holding point (1,1)); 96 when unknown.
+// What PrimaryMonitorDpi asks; tests hand in their own.
+struct DpiSources {
+  typedef BOOL(WINAPI* GetDpiForMonitorFn)(HMONITOR, int, UINT*, UINT*);
+  bool per_monitor = false;  // the system has per-monitor DPI (Windows 8, 6.2, on)
+  // user32's "GetDpiForMonitorInternal", looked up at run time; null when absent.
+  GetDpiForMonitorFn get_dpi_for_monitor = nullptr;
+  HMONITOR primary = nullptr;  // the monitor holding point (1,1)
+  int screen_dpi = 0;          // the screen DC's LOGPIXELSX; 0 when unknown
+  static DpiSources FromSystem();
+};
+
+// DPI of the primary monitor: the per-monitor answer where the system has
+// one, else (also when that look-up is missing or fails) the screen's
+// logical pixels per inch, else 96.
+int PrimaryMonitorDpi(const DpiSources& sources);
 int PrimaryMonitorDpi();
 
 // Touch and pointer entry points of user32.dll, looked up once per process.
