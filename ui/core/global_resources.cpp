@@ -8,6 +8,7 @@
 
 #include "base/log/log.h"
 #include "base/win32/windows_version.h"
+#include "ui/animation/framework_timer.h"
 #include "ui/core/global_skin.h"
 #include "ui/core/markup_builder.h"
 #include "ui/core/resource_archive.h"
@@ -167,6 +168,8 @@ void GlobalResources::Shutdown() {
   s.hook = nullptr;
   // Parsed child-box files belong to the skin that is going away.
   MarkupBuilder::ClearDocumentCache();
+  // Its multimedia timer and hidden window end with the framework.
+  FrameworkTimer::Shutdown();
   s.gdiplus.reset();
 }
 
