@@ -3,8 +3,9 @@
 
 Each path below is one behaviour (broken lengths, odd heads, redirects,
 error statuses, slow or split writes). The peer writes its port to the file
-given with --port-file once it listens, and stops on SIGTERM. Only loopback
-is ever bound.
+given with --port-file once it listens, and stops on SIGTERM or when its
+--lifetime (seconds) is up, so a run whose wrapper was killed leaves nothing
+behind for long. Only loopback is ever bound.
 
 Paths:
   /echo                 200; body = the raw request head, a blank line, the body
@@ -369,7 +370,11 @@ def main():
     global PORT
     parser = argparse.ArgumentParser()
     parser.add_argument("--port-file", required=True)
+    parser.add_argument("--lifetime", type=float, default=1800)
     args = parser.parse_args()
+    deadline = threading.Timer(args.lifetime, lambda: os._exit(0))
+    deadline.daemon = True
+    deadline.start()
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", 0))
