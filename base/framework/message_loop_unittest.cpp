@@ -204,27 +204,36 @@ double NowMs() {
   return 1000.0 * static_cast<double>(c.QuadPart) / static_cast<double>(f.QuadPart);
 }
 
-// The 10 ms system timer is only a backstop: the pump's own timed wait runs
-// a task due in 3 ms after about 3 ms.
+// The 10 ms system timer is only a backstop: a task due in 3 ms runs from
+// the pump's own timed wait, not from the timer's message. Counted rather
+// than timed: a pump that slept until the timer ran every such task inside
+// its WM_TIMER; on a loaded machine a few may still land there, not all.
 TEST(MessageLoopTest, ShortDelayOnIdleUiLoopIsNotRoundedToTimer) {
-  std::vector<double> delays;
+  struct TimerWatch : WinUIMessagePump::UIObserver {
+    void WillProcessMessage(const MSG& msg) override { in_timer = msg.message == WM_TIMER; }
+    void DidProcessMessage(const MSG&) override { in_timer = false; }
+    bool in_timer = false;
+  } watch;
+  int runs = 0, from_timer = 0;
+  double shortest = 1e9;
   RunOnLoop(kLoopUi, [&] {
     MessageLoop* loop = MessageLoop::current();
+    UIMessageLoop::current()->ui_pump()->AddObserver(&watch);
     for (int i = 0; i < 7; ++i) {
-      double start = NowMs();
-      double ran_at = 0;
-      loop->PostAfter([&, loop] {
-        ran_at = NowMs();
+      const double start = NowMs();
+      loop->PostAfter([&, loop, start] {
+        ++runs;
+        from_timer += watch.in_timer;
+        shortest = std::min(shortest, NowMs() - start);
         loop->Quit();
       }, Duration::FromMilliseconds(3));
       loop->Run();
-      delays.push_back(ran_at - start);
     }
+    UIMessageLoop::current()->ui_pump()->RemoveObserver(&watch);
   });
-  std::sort(delays.begin(), delays.end());
-  double median = delays[delays.size() / 2];
-  EXPECT_GE(median, 2.5);
-  EXPECT_LT(median, 9.0) << "the task waited for the 10 ms timer";
+  EXPECT_EQ(runs, 7);
+  EXPECT_GE(shortest, 2.0) << "a task ran before it was due";
+  EXPECT_LT(from_timer, runs) << "every task waited for the 10 ms timer";
 }
 
 struct DestructionProbe {
@@ -336,7 +345,7 @@ TEST(MessageLoopTest, DelayedPostRacingTheSleepRunsOnTime) {
   ASSERT_TRUE(ran.TimedWait(Duration::FromSeconds(10)));
   const double delay = ran_at - posted_at;
   EXPECT_GE(delay, 49.0);
-  EXPECT_LT(delay, 300.0) << "the 50 ms task waited for the 3 s timer";
+  EXPECT_LT(delay, 1500.0) << "the 50 ms task waited for the 3 s timer";
   loop->Post([&] { maker->pump->SetBeforeSleepForTesting(nullptr); });
   thread.Stop();
 }
@@ -358,7 +367,8 @@ TEST(MessageLoopTest, DelayedPostsFromAnotherThreadRunOnTime) {
     ASSERT_TRUE(ran.TimedWait(Duration::FromSeconds(5))) << "try " << i;
     worst = std::max(worst, NowMs() - start);
   }
-  EXPECT_LT(worst, 200.0);
+  // Far below the 60 s timer a missed wake-up would wait for.
+  EXPECT_LT(worst, 2000.0);
   thread.Stop();
 }
 

@@ -173,7 +173,7 @@ TEST(WinUIMessagePumpTest, DelayedTaskRunsOnTimeInModalLoopAfterOneInATask) {
   EXPECT_EQ(-1, first_result);
   EXPECT_EQ(7, second_result) << "the delayed task did not end the second dialog";
   EXPECT_GE(ran_at - start, kDue - 10);
-  EXPECT_LT(ran_at - start, kDue + 300) << "ran at " << ran_at - start;
+  EXPECT_LT(ran_at - start, kDue + 2000) << "ran at " << ran_at - start;
   EXPECT_LT(second_closed_at - start, 8000.0) << "the second dialog waited for its backstop";
 }
 

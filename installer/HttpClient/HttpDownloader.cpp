@@ -126,6 +126,7 @@ std::atomic<CHttpDownloader::ClientFactory> g_client_factory{nullptr};
 std::atomic<DWORD> g_connect_timeout_ms{30000};
 std::atomic<DWORD> g_receive_timeout_ms{30000};
 std::atomic<DWORD> g_retry_pause_ms{1000};
+std::atomic<int> g_size_queries_running{0};
 // A server's Retry-After is followed up to this.
 constexpr DWORD kMaxRetryAfterMs = 10000;
 
@@ -159,12 +160,12 @@ bool StartThread(std::function<void()> run, base::win32::ScopedHandle* thread) {
 void WaitHandlingSentMessages(HANDLE thread) {
   if (!thread) return;
   for (;;) {
+    // A message sent before the wait began and already seen by the caller's
+    // last look at the queue would not wake it: handle what waits first.
+    MSG msg;
+    ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
     DWORD result = ::MsgWaitForMultipleObjects(1, &thread, FALSE, INFINITE, QS_SENDMESSAGE);
-    if (result == WAIT_OBJECT_0 + 1) {
-      MSG msg;
-      ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-      continue;
-    }
+    if (result == WAIT_OBJECT_0 + 1) continue;
     if (result != WAIT_OBJECT_0) ::WaitForSingleObject(thread, INFINITE);
     return;
   }
@@ -336,20 +337,24 @@ CHttpDownloader::CHttpDownloader(HWND notify_window, const std::wstring& url, co
   size_query_->owner = this;
   std::shared_ptr<SizeQuery> query = size_query_;
   base::win32::ScopedHandle size_thread;
+  g_size_queries_running.fetch_add(1);
   const bool started = StartThread(
       [query] {
         std::string validator;
         const int64_t length = QueryRemoteLength(query->url, &validator);
         query->length.store(length);
         query->answered.Signal();
-        std::lock_guard<std::mutex> hold(query->owner_lock);
-        if (!query->owner) return;
-        // Before the answer the estimate stays; no client at all keeps it too.
-        if (length >= 0) query->owner->m_fileSize.store(static_cast<double>(length));
-        query->owner->size_answered_.Signal();
+        {
+          std::lock_guard<std::mutex> hold(query->owner_lock);
+          // Before the answer the estimate stays; no client at all keeps it too.
+          if (query->owner && length >= 0) query->owner->m_fileSize.store(static_cast<double>(length));
+          if (query->owner) query->owner->size_answered_.Signal();
+        }
+        g_size_queries_running.fetch_sub(1);
       },
       &size_thread);
   if (!started) {
+    g_size_queries_running.fetch_sub(1);
     const DWORD error = ::GetLastError();
     QLOG_ERR(L"download size thread not started, error:{0}") << error;
     size_answered_.Signal();
@@ -436,6 +441,7 @@ int64_t CHttpDownloader::AskLength(std::string* validator) {
   auto query = std::make_shared<SizeQuery>();
   query->url = m_url;
   base::win32::ScopedHandle thread;  // closed at once: the query ends on its own
+  g_size_queries_running.fetch_add(1);
   if (!StartThread(
           [query] {
             std::string found;
@@ -445,8 +451,10 @@ int64_t CHttpDownloader::AskLength(std::string* validator) {
               query->validator = found;
             }
             query->answered.Signal();
+            g_size_queries_running.fetch_sub(1);
           },
           &thread)) {
+    g_size_queries_running.fetch_sub(1);
     return std::max<int64_t>(QueryRemoteLength(m_url, validator), 0);
   }
   HANDLE events[] = {query->answered.handle(), quit_.handle()};
@@ -846,6 +854,8 @@ void CHttpDownloader::SetTimeoutsForTesting(DWORD connect_ms, DWORD receive_ms) 
   g_connect_timeout_ms.store(connect_ms);
   g_receive_timeout_ms.store(receive_ms);
 }
+
+int CHttpDownloader::SizeQueriesRunningForTesting() { return g_size_queries_running.load(); }
 
 bool CHttpDownloader::WaitForSizeQueryForTesting(DWORD timeout_ms) {
   return size_answered_.TimedWait(base::Duration::FromMilliseconds(timeout_ms));

@@ -154,6 +154,9 @@ class CHttpDownloader : public IHttpCallback {
   // Waits up to |timeout_ms| for the size query started at construction
   // to store its answer.
   bool WaitForSizeQueryForTesting(DWORD timeout_ms);
+  // Size-query threads of every downloader that have not ended yet, so a
+  // test can see one out that its downloader did not wait for.
+  static int SizeQueriesRunningForTesting();
 
   // The remote size found by the size query started at construction:
   // 125829120 (120 MiB) until it answers, 0 after a failed query. Read by

@@ -6,6 +6,11 @@
 
 namespace {
 
+// The browser the clients present themselves as.
+const char kBrowserAgent[] =
+    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/80.0.4044.92 Safari/537.36";
+
 // A header added twice keeps its first value; empty names or values are
 // ignored.
 TEST(HttpHeaderTest, FirstValueWinsAndEmptyPartsAreIgnored) {
@@ -31,7 +36,7 @@ TEST(HttpHeaderTest, HeaderBlockWritesDefaultsInByteOrder) {
             "Accept-Language: zh-CN,zh;q=0.9\r\n"
             "Connection: Keep-Alive\r\n"
             "Range: bytes=0-4194303\r\n"
-            "User-Agent: " + std::string(kDefaultUserAgent) + "\r\n");
+            "User-Agent: " + std::string(kBrowserAgent) + "\r\n");
 }
 
 // A caller's own User-Agent replaces the default one.
@@ -59,7 +64,7 @@ TEST(HttpHeaderTest, RequestHeadOfSocketClient) {
             "Connection: Keep-Alive\r\n"
             "Host: 127.0.0.1\r\n"
             "Range: bytes=5-9\r\n"
-            "User-Agent: " + std::string(kDefaultUserAgent) + "\r\n"
+            "User-Agent: " + std::string(kBrowserAgent) + "\r\n"
             "\r\n");
   EXPECT_EQ(header.version, "HTTP/1.1");
   EXPECT_EQ(header.RequestHead(1).substr(0, 5), "POST ");

@@ -170,7 +170,7 @@ TEST_F(WinHttpTest, ShortBodyFailsAndDeletesFile) {
   CWinHttp memory;
   std::string body;
   EXPECT_FALSE(Fetch(memory, PeerUrl(L"/short"), &body));
-  EXPECT_NE(memory.LastErrorCode(), HIE_NONE);
+  EXPECT_EQ(memory.LastErrorCode(), HIE_READ_FAILED);
 }
 
 TEST_F(WinHttpTest, MemoryDownloads) {
@@ -228,11 +228,9 @@ TEST_F(WinHttpTest, TimeoutsApplyFromNextOperation) {
   const std::wstring slow = PeerUrl(L"/slowbody?ms=2500");
   EXPECT_EQ(client_.Request(slow.c_str(), 0, nullptr, kNoHeaders), "slow");
   client_.SetTimeouts(1000, 1000, 1000);
-  DWORD start = ::GetTickCount();
+  // A failure is the proof: the body would have come, 2.5 s on.
   EXPECT_EQ(client_.Request(slow.c_str(), 0, nullptr, kNoHeaders), "");
-  DWORD elapsed = ::GetTickCount() - start;
   EXPECT_EQ(client_.LastErrorCode(), HIE_READ_FAILED);
-  EXPECT_LT(elapsed, 2400u);
 }
 
 }  // namespace

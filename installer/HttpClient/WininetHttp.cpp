@@ -1,7 +1,12 @@
+// Winsock for the connect check, before the header brings in windows.h.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
 #include "installer/HttpClient/WininetHttp.h"
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "installer/HttpClient/HttpClientUtil.h"
 
@@ -16,6 +21,58 @@ constexpr DWORD kAddAndReplace = HTTP_ADDREQ_FLAG_ADD | HTTP_ADDREQ_FLAG_REPLACE
 constexpr size_t kReadBlock = 4096;
 // Heads larger than this are not kept for ResponseHeader.
 constexpr size_t kMaxResponseHead = 16384;
+
+struct SocketTraits {
+  static SOCKET InvalidValue() { return INVALID_SOCKET; }
+  static void Free(SOCKET socket) { ::closesocket(socket); }
+};
+struct AddressTraits {
+  static ADDRINFOW* InvalidValue() { return nullptr; }
+  static void Free(ADDRINFOW* addresses) { ::FreeAddrInfoW(addresses); }
+};
+
+// Whether the session connects to servers itself rather than through a proxy.
+bool ConnectsDirectly(HINTERNET session) {
+  DWORD size = 0;
+  ::InternetQueryOptionW(session, INTERNET_OPTION_PROXY, nullptr, &size);
+  if (size < sizeof(INTERNET_PROXY_INFO)) return false;
+  std::vector<BYTE> buffer(size);
+  if (!::InternetQueryOptionW(session, INTERNET_OPTION_PROXY, buffer.data(), &size)) return false;
+  return reinterpret_cast<const INTERNET_PROXY_INFO*>(buffer.data())->dwAccessType == INTERNET_OPEN_TYPE_DIRECT;
+}
+
+// True only when a connection to |host|:|port| is still being made after
+// |timeout_ms|. Anything else (connected, refused, no address) is left for
+// WinINet to find out and report as it does.
+bool ConnectTimesOut(const std::wstring& host, uint16_t port, DWORD timeout_ms) {
+  WSADATA data;
+  if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) return false;
+  bool timed_out = false;
+  {
+    ADDRINFOW hints = {};
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    ADDRINFOW* found = nullptr;
+    const int resolved = ::GetAddrInfoW(host.c_str(), std::to_wstring(port).c_str(), &hints, &found);
+    base::win32::ScopedGeneric<ADDRINFOW*, AddressTraits> addresses(resolved == 0 ? found : nullptr);
+    base::win32::ScopedGeneric<SOCKET, SocketTraits> probe;
+    if (addresses) probe.Reset(::socket(found->ai_family, SOCK_STREAM, IPPROTO_TCP));
+    u_long non_blocking = 1;
+    if (probe && ::ioctlsocket(probe.Get(), FIONBIO, &non_blocking) == 0 &&
+        ::connect(probe.Get(), found->ai_addr, static_cast<int>(found->ai_addrlen)) != 0 &&
+        ::WSAGetLastError() == WSAEWOULDBLOCK) {
+      fd_set connected, failed;
+      FD_ZERO(&connected);
+      FD_ZERO(&failed);
+      FD_SET(probe.Get(), &connected);
+      FD_SET(probe.Get(), &failed);
+      timeval wait = {static_cast<long>(timeout_ms / 1000), static_cast<long>(timeout_ms % 1000) * 1000};
+      timed_out = ::select(0, nullptr, &connected, &failed, &wait) == 0;
+    }
+  }
+  ::WSACleanup();
+  return timed_out;
+}
 
 }  // namespace
 
@@ -67,6 +124,15 @@ void CWininetHttp::SendOnce(const HttpUrlParts& target, bool post, const std::ws
   ApplyTimeouts(request_.Get());
   std::string block = header_.HeaderBlock();
   ::HttpAddRequestHeadersA(request_.Get(), block.c_str(), static_cast<DWORD>(block.size()), kAddAndReplace);
+
+  // Wine's WinINet leaves its socket blocking and sits out the system's two
+  // minutes of connect retries whatever the connect timeout says: a server
+  // that takes no connection is found out here, within the bound.
+  if (connect_timeout_ms_ && ConnectsDirectly(session_.Get()) &&
+      ConnectTimesOut(target.host, target.port, connect_timeout_ms_)) {
+    ::SetLastError(ERROR_INTERNET_TIMEOUT);
+    throw HIE_SEND_FAILED;
+  }
 
   const wchar_t* extra = extra_headers ? extra_headers->c_str() : nullptr;
   DWORD extra_length = extra_headers ? static_cast<DWORD>(extra_headers->size()) : 0;

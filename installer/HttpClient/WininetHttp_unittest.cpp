@@ -1,4 +1,6 @@
 // The WinINet client against nginx (plain and TLS) and the scripted peer.
+#include <winsock2.h>
+
 #include "installer/HttpClient/WininetHttp.h"
 
 #include <gtest/gtest.h>
@@ -373,6 +375,71 @@ TEST_F(WininetHttpTest, FollowsRedirectsWithinBounds) {
     EXPECT_EQ(answer.substr(0, keeps_post ? 5 : 4), keeps_post ? "POST " : "GET ") << answer;
     EXPECT_EQ(answer.size() >= 7 && answer.substr(answer.size() - 7) == "payload", keeps_post) << answer;
   }
+}
+
+// A loopback listener that never accepts, its one-place queue taken by a
+// connection of its own: the system then drops every further handshake, so
+// a connect to it hangs until the client gives up.
+class FullListener {
+ public:
+  FullListener() {
+    WSADATA data;
+    ::WSAStartup(MAKEWORD(2, 2), &data);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int length = sizeof(address);
+    listener_ = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+        ::listen(listener_, 0) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      return;
+    // One filler completes its handshake and waits in the queue; the others
+    // keep knocking, so the queue stays full.
+    for (SOCKET& filler : fillers_) {
+      filler = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+      u_long non_blocking = 1;
+      ::ioctlsocket(filler, FIONBIO, &non_blocking);
+      ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof(address));
+    }
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(fillers_[0], &writable);
+    timeval wait = {10, 0};
+    if (::select(0, nullptr, &writable, nullptr, &wait) == 1) port_ = ntohs(address.sin_port);
+  }
+  ~FullListener() {
+    for (SOCKET filler : fillers_) ::closesocket(filler);
+    ::closesocket(listener_);
+    ::WSACleanup();
+  }
+  FullListener(const FullListener&) = delete;
+  FullListener& operator=(const FullListener&) = delete;
+
+  int port() const { return port_; }
+
+ private:
+  SOCKET listener_ = INVALID_SOCKET;
+  SOCKET fillers_[3] = {INVALID_SOCKET, INVALID_SOCKET, INVALID_SOCKET};
+  int port_ = 0;
+};
+
+// The connect timeout ends a connection the server never takes, which
+// WinINet under Wine would otherwise wait for without end.
+TEST_F(WininetHttpTest, ConnectTimeoutEndsAConnectNeverAccepted) {
+  FullListener listener;
+  ASSERT_NE(listener.port(), 0) << "the listener's queue could not be filled";
+  client_.SetTimeouts(2000, 2000);
+  const std::wstring file = scratch_.File(L"unaccepted.bin");
+  const DWORD start = ::GetTickCount();
+  EXPECT_FALSE(client_.FetchToFile(
+      (L"http://127.0.0.1:" + std::to_wstring(listener.port()) + L"/setup.exe").c_str(), file.c_str()));
+  const DWORD elapsed = ::GetTickCount() - start;
+  EXPECT_EQ(client_.LastErrorCode(), HIE_SEND_FAILED);
+  EXPECT_GE(elapsed, 1500u) << "refused rather than left hanging: the test proves nothing";
+  EXPECT_LT(elapsed, 20000u);
+  EXPECT_FALSE(http_testing::FileExists(file));
+  ExpectFailedOnce();
 }
 
 // The code of the last failure survives a later success.

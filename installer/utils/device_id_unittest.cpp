@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <thread>
@@ -11,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "installer/utils/public_fun.h"
+#include "installer/utils/setup_launcher.h"
 
 namespace {
 
@@ -54,40 +58,57 @@ TEST(NetworkCardsTest, SmallestAddressWins) {
   EXPECT_STREQ("", out);
 }
 
-// vendor:features, as CPUID gives them.
-TEST(DeviceIdTest, MachineTextStartsWithTheProcessor) {
-  std::string processor = ProcessorPart();
+// The vendor is the one the system names, and the feature word's bits are
+// the ones the system reports present.
+TEST(DeviceIdTest, ProcessorPartIsTheSystemsProcessor) {
+  const std::string processor = ProcessorPart();
   ASSERT_EQ(21u, processor.size()) << processor;
   EXPECT_EQ(':', processor[12]);
-  EXPECT_TRUE(IsLowerHex(processor.substr(13)));
-  std::string raw = ComposeMachineText();
-  EXPECT_EQ(0u, raw.find(processor)) << raw;
-  // The rest holds no blanks at the end of the serial and at most a serial
-  // (under 100 characters) and an address (12 characters).
-  EXPECT_LT(raw.size(), processor.size() + 99 + 12 + 1);
-  if (!raw.empty()) {
-    EXPECT_NE(' ', raw.back());
-  }
-  // Which facts this machine offers, for the test log.
-  using Method = bool (*)(DevicePart&);
+  EXPECT_TRUE(IsLowerHex(processor.substr(13))) << processor;
+  char vendor[64] = {};
+  DWORD size = sizeof(vendor) - 1;
+  ASSERT_EQ(ERROR_SUCCESS, ::RegGetValueA(HKEY_LOCAL_MACHINE, "HARDWARE\\DESCRIPTION\\System\\CentralProcessor\\0",
+                                          "VendorIdentifier", RRF_RT_REG_SZ, nullptr, vendor, &size));
+  EXPECT_EQ(std::string(vendor), processor.substr(0, 12));
+  const unsigned long features = std::strtoul(processor.substr(13).c_str(), nullptr, 16);
   const struct {
-    const char* name;
-    Method method;
-  } methods[] = {{"SmartWithDeviceMap", ReadDiskSerialSmartWithDeviceMap}, {"ScsiMiniport", ReadDiskSerialScsiMiniport},
-                 {"StorageQuery", ReadDiskSerialStorageQuery},           {"Smart", ReadDiskSerialSmart},
-                 {"NetworkCards", ReadMacFromNetworkCards},              {"Netbios", ReadMacFromNetbios}};
-  for (const auto& m : methods) {
-    DevicePart out = {};
-    bool delivered = m.method(out);
-    std::printf("%s: %s\n", m.name, delivered ? out : "(nothing)");
+    DWORD feature;
+    int bit;
+  } bits[] = {{PF_RDTSC_INSTRUCTION_AVAILABLE, 4}, {PF_COMPARE_EXCHANGE_DOUBLE, 8}, {PF_MMX_INSTRUCTIONS_AVAILABLE, 23},
+              {PF_XMMI_INSTRUCTIONS_AVAILABLE, 25}, {PF_XMMI64_INSTRUCTIONS_AVAILABLE, 26}};
+  for (const auto& b : bits)
+    EXPECT_EQ(::IsProcessorFeaturePresent(b.feature) != FALSE, ((features >> b.bit) & 1) != 0) << "bit " << b.bit;
+}
+
+// The machine text is the processor part, then the first disk serial that
+// a method delivers (without its trailing blanks), then the first address.
+TEST(DeviceIdTest, MachineTextJoinsTheFirstAnswers) {
+  using Method = bool (*)(DevicePart&);
+  auto first = [](std::initializer_list<Method> methods) {
+    for (Method method : methods) {
+      DevicePart out = {};
+      if (method(out)) {
+        std::string text = out;
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        return text;
+      }
+    }
+    return std::string();
+  };
+  const std::string disk = first({ReadDiskSerialSmartWithDeviceMap, ReadDiskSerialScsiMiniport,
+                                  ReadDiskSerialStorageQuery, ReadDiskSerialSmart});
+  const std::string address = first({ReadMacFromNetworkCards, ReadMacFromNetbios});
+  EXPECT_EQ(ProcessorPart() + disk + address, ComposeMachineText());
+  if (!address.empty()) {
+    EXPECT_EQ(12u, address.size()) << address;
+    EXPECT_EQ(std::string::npos, address.find_first_not_of("0123456789ABCDEF")) << address;
   }
 }
 
-// 32 lower-case hexadecimal digits, the MD5 of the machine text, stable.
+// 32 lower-case hexadecimal digits, the MD5 of the machine text, the same
+// on every thread.
 TEST(DeviceIdTest, IdentifierIsStableMd5) {
-  DWORD start = ::GetTickCount();
   std::string id = GetDeviceId();
-  DWORD first_ms = ::GetTickCount() - start;
   ASSERT_EQ(32u, id.size());
   EXPECT_TRUE(IsLowerHex(id)) << id;
   EXPECT_EQ(MD5Hex(ComposeMachineText()), id);
@@ -96,17 +117,59 @@ TEST(DeviceIdTest, IdentifierIsStableMd5) {
   for (size_t i = 0; i < seen.size(); ++i) threads.emplace_back([&seen, i] { seen[i] = GetDeviceId(); });
   for (std::thread& t : threads) t.join();
   for (const std::string& other : seen) EXPECT_EQ(id, other);
-  std::printf("first GetDeviceId: %lu ms, machine text: %s\n", static_cast<unsigned long>(first_ms),
-              ComposeMachineText().c_str());
 }
 
-// The fallback chain always has an answer.
-TEST(DeviceIdTest, FallbackTextIsNeverEmpty) {
-  DWORD start = ::GetTickCount();
-  std::string text = device_id_internal::FallbackMachineText();
-  EXPECT_FALSE(text.empty());
-  EXPECT_LT(text.size(), 512u);
-  std::printf("fallback text: %s (%lu ms)\n", text.c_str(), static_cast<unsigned long>(::GetTickCount() - start));
+uint64_t Ticks(const SYSTEMTIME& time) {
+  FILETIME file = {};
+  ::SystemTimeToFileTime(&time, &file);
+  return (static_cast<uint64_t>(file.dwHighDateTime) << 32) | file.dwLowDateTime;
+}
+
+// Without wmic the fallback is the SQM machine id, or else the local time
+// of the call to the millisecond and a number from 1 to 9999.
+TEST(DeviceIdTest, FallbackWithoutWmicIsTheMachineIdOrTheTime) {
+  launcher_internal::SetSystemToolFolderForTesting(ExecutableFolder() + L"varno_no_tools\\");
+  SYSTEMTIME before, after;
+  ::GetLocalTime(&before);
+  const std::string text = device_id_internal::FallbackMachineText();
+  ::GetLocalTime(&after);
+  launcher_internal::SetSystemToolFolderForTesting(L"");
+
+  char machine_id[257] = {};
+  for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) {
+    DWORD size = sizeof(machine_id) - 1;
+    HKEY key = nullptr;
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\SQMClient", 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+      continue;
+    const LONG read = ::RegGetValueA(key, nullptr, "MachineId", RRF_RT_REG_SZ, nullptr, machine_id, &size);
+    ::RegCloseKey(key);
+    if (read == ERROR_SUCCESS && machine_id[0]) break;
+    machine_id[0] = 0;
+  }
+  if (machine_id[0]) {
+    EXPECT_EQ(machine_id, text);
+    return;
+  }
+  SYSTEMTIME at = {};
+  int year, month, day, hour, minute, second, millisecond, number = 0;
+  ASSERT_EQ(8, std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d:%3d:%4d", &year, &month, &day, &hour, &minute,
+                           &second, &millisecond, &number))
+      << text;
+  char again[64];
+  std::snprintf(again, sizeof(again), "%04d-%02d-%02d %02d:%02d:%02d:%03d:%04d", year, month, day, hour, minute,
+                second, millisecond, number);
+  EXPECT_EQ(again, text);
+  EXPECT_GE(number, 1);
+  EXPECT_LE(number, 9999);
+  at.wYear = static_cast<WORD>(year);
+  at.wMonth = static_cast<WORD>(month);
+  at.wDay = static_cast<WORD>(day);
+  at.wHour = static_cast<WORD>(hour);
+  at.wMinute = static_cast<WORD>(minute);
+  at.wSecond = static_cast<WORD>(second);
+  at.wMilliseconds = static_cast<WORD>(millisecond);
+  EXPECT_LE(Ticks(before), Ticks(at)) << text;
+  EXPECT_LE(Ticks(at), Ticks(after)) << text;
 }
 
 }  // namespace

@@ -231,6 +231,11 @@ bool IsInternetConnected() {
   if (FAILED(::CoCreateInstance(kClsidNetworkListManager, nullptr, CLSCTX_ALL, IID_IUnknown,
                                 unknown.ReceiveVoid())))
     return true;
+  return public_fun_internal::IsInternetConnectedVia(unknown.Get());
+}
+
+bool public_fun_internal::IsInternetConnectedVia(IUnknown* unknown) {
+  if (!unknown) return true;
   base::win32::ScopedComPtr<INetworkListManager> manager;
   if (FAILED(unknown->QueryInterface(kIidNetworkListManager, manager.ReceiveVoid()))) return true;
   VARIANT_BOOL connected = VARIANT_FALSE;

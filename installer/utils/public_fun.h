@@ -31,6 +31,8 @@ double GetDiskFreeMB(const std::wstring& path);
 std::string GetFileVersionString(const std::wstring& path);
 int64_t GetUnixTime();
 std::string MD5Hex(const std::string& text);
+// False only when the system's network-list service says there is no
+// internet; true when the service cannot be asked.
 bool IsInternetConnected();
 
 void ReplaceFileText(const std::wstring& path, const std::string& text);
@@ -45,5 +47,13 @@ std::wstring ExecutableFileName();
 // The directory part of |path| (with its separator) followed by |name|.
 bool WithFileName(const std::wstring& path, const std::wstring& name, std::wstring* result);
 using base::win32::IsVistaOrNewer;
+
+namespace public_fun_internal {
+
+// IsInternetConnected's answer from an object of the network-list service,
+// null when none could be made; a test hands in one of its own.
+bool IsInternetConnectedVia(IUnknown* network_list);
+
+}  // namespace public_fun_internal
 
 #endif  // INSTALLER_UTILS_PUBLIC_FUN_H_

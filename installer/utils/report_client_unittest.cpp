@@ -37,7 +37,7 @@ std::string LocalTimeText() {
 class ReportClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (telemetry_testing::CollectorPort() == 0) GTEST_SKIP() << "run through run_collector_tests.sh";
+    ASSERT_NE(telemetry_testing::CollectorPort(), 0) << "no collector: run through run_collector_tests.sh";
     ASSERT_TRUE(telemetry_testing::ClearRecords());
   }
 
@@ -129,10 +129,10 @@ TEST_F(ReportClientTest, TheWriterEscapesWhatTheFieldsHold) {
 TEST_F(ReportClientTest, SendNeverWaitsPastItsLimit) {
   ReportClient client(kKey);
   client.SetWaitLimit(base::Duration::FromMilliseconds(300));
-  client.Init(CollectorUrl("/hang/2500/report"), kDeviceId, "varwin", "1.0.0.0", "home");
+  client.Init(CollectorUrl("/hang/8000/report"), kDeviceId, "varwin", "1.0.0.0", "home");
   const DWORD start = ::GetTickCount();
   EXPECT_FALSE(client.Send("install", "start"));
-  EXPECT_LT(::GetTickCount() - start, 2000u);
+  EXPECT_LT(::GetTickCount() - start, 5000u) << "the call waited for the collector's answer";
   // The request went out all the same and finishes on its own thread.
   ReceivedReport(kKey);
 
@@ -152,15 +152,16 @@ TEST_F(ReportClientTest, SilentCollectorsReleaseTheRequestsWithinTheBounds) {
   AnalyticsClient analytics;
   analytics.Init(silent, "G-TEST123456", "abcdEFGH-ijkl_MNOP0123", "c", "n", kDeviceId);
   ASSERT_TRUE(analytics.SendEvent("silent", ""));
-  EXPECT_TRUE(analytics.WaitForPendingSends(base::Duration::FromSeconds(6)))
+  EXPECT_TRUE(analytics.WaitForPendingSends(base::Duration::FromSeconds(20)))
       << "the send still waits for the silent collector";
 
+  // The caller would wait 40 s; the request gives up after about 1 s.
   ReportClient report(kKey);
-  report.SetWaitLimit(base::Duration::FromSeconds(8));
+  report.SetWaitLimit(base::Duration::FromSeconds(40));
   report.Init(silent, kDeviceId, "varwin", "1.0.0.0", "home");
   const DWORD start = ::GetTickCount();
   EXPECT_FALSE(report.Send("install", "start"));
-  EXPECT_LT(::GetTickCount() - start, 6000u) << "the report's request outlived its bound";
+  EXPECT_LT(::GetTickCount() - start, 20000u) << "the report's request outlived its bound";
   telemetry::SetTimeoutsForTesting(telemetry::kConnectTimeoutMs, telemetry::kReceiveTimeoutMs);
 }
 

@@ -30,6 +30,9 @@ ToolFolderOverride& ToolFolder() {
   return override_folder;
 }
 
+// How long an ended command may take to go.
+constexpr DWORD kEndWaitMs = 5000;
+
 // "runas", hidden, and a process handle to wait on.
 bool RunElevatedHiddenAndWait(const std::wstring& file, const std::wstring& parameters) {
   SHELLEXECUTEINFOW info = {};
@@ -331,7 +334,12 @@ bool CaptureCommandOutput(const std::wstring& program, const std::wstring& argum
   base::win32::ScopedHandle thread(started.hThread);
   writer.Reset();
 
-  ::WaitForSingleObject(process.Get(), options.wait_ms);
+  if (::WaitForSingleObject(process.Get(), options.wait_ms) == WAIT_TIMEOUT) {
+    // Left running, a hung command would pile up with every later call.
+    QLOG_WAR(L"{0} still runs after {1} ms, ended") << program << static_cast<int64_t>(options.wait_ms);
+    ::TerminateProcess(process.Get(), ERROR_TIMEOUT);
+    ::WaitForSingleObject(process.Get(), kEndWaitMs);
+  }
   // Take only what is already in the pipe: a command that hangs without
   // writing must not block the caller past the wait.
   std::vector<char> buffer(options.max_bytes);

@@ -79,8 +79,8 @@ struct CaptureOptions {
 // its standard output and error on one pipe; waits up to |options.wait_ms|
 // for it to end and takes what it has written by then (at most
 // |options.max_bytes|). No search for the program takes place. False when it
-// could not be started. A program still running after the wait is left to
-// finish on its own.
+// could not be started. A program still running after the wait is ended
+// (and waited for a moment), so no hung command is left behind.
 bool CaptureCommandOutput(const std::wstring& program, const std::wstring& arguments,
                           const CaptureOptions& options, std::string* output);
 

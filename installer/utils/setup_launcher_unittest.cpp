@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <exdisp.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "base/util/string_util.h"
+#include "base/win32/scoped_handle.h"
 #include "installer/utils/device_id.h"
 #include "base/log/log.h"
 #include "installer/utils/public_fun.h"
@@ -56,12 +58,13 @@ void RemoveTree(const std::wstring& folder) {
   ::RemoveDirectoryW(folder.c_str());
 }
 
-// A fixture's record: raw command line, parameter text, the parent's process
-// id, then the arguments.
+// A fixture's record: raw command line, parameter text, its own and the
+// parent's process id, then the arguments.
 struct Record {
   bool found = false;
   std::wstring command_line;
   std::wstring parameters;
+  DWORD pid = 0;
   DWORD parent = 0;
   std::vector<std::wstring> arguments;
 };
@@ -87,19 +90,56 @@ Record ReadRecord(const std::wstring& program) {
   record.found = true;
   record.command_line = base::Utf8ToWide(lines[0]);
   record.parameters = base::Utf8ToWide(lines[1]);
-  record.parent = static_cast<DWORD>(std::strtoul(lines[2].c_str(), nullptr, 10));
+  char* rest = nullptr;
+  record.pid = static_cast<DWORD>(std::strtoul(lines[2].c_str(), &rest, 10));
+  record.parent = static_cast<DWORD>(std::strtoul(rest, nullptr, 10));
   for (size_t i = 3; i < lines.size(); ++i) record.arguments.push_back(base::Utf8ToWide(lines[i]));
   return record;
 }
 
-// For programs started without a handle to wait on.
-Record WaitForRecord(const std::wstring& program) {
+// For programs started without a handle to wait on: their record, once it
+// appears; the program is then waited for, and ended if it lingers.
+Record WaitForRecordAndEnd(const std::wstring& program) {
   for (int i = 0; i < 200; ++i) {
     Record record = ReadRecord(program);
-    if (record.found) return record;
-    ::Sleep(50);
+    if (!record.found) {
+      ::Sleep(50);
+      continue;
+    }
+    base::win32::ScopedHandle process(::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, record.pid));
+    if (process.Valid() && ::WaitForSingleObject(process.Get(), 10000) != WAIT_OBJECT_0) {
+      ADD_FAILURE() << "the started program did not end by itself";
+      ::TerminateProcess(process.Get(), 1);
+      ::WaitForSingleObject(process.Get(), 5000);
+    }
+    return record;
   }
   return Record();
+}
+
+// Processes named |image| that this process started.
+std::vector<DWORD> OwnChildrenNamed(const wchar_t* image) {
+  std::vector<DWORD> children;
+  base::win32::ScopedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot.Valid()) return children;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (entry.th32ParentProcessID == ::GetCurrentProcessId() && ::lstrcmpiW(entry.szExeFile, image) == 0)
+      children.push_back(entry.th32ProcessID);
+  }
+  return children;
+}
+
+// Whether a process named |image| runs now, whoever started it.
+bool AnyProcessNamed(const wchar_t* image) {
+  base::win32::ScopedHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = ::Process32FirstW(snapshot.Get(), &entry); more; more = ::Process32NextW(snapshot.Get(), &entry)) {
+    if (::lstrcmpiW(entry.szExeFile, image) == 0) return true;
+  }
+  return false;
 }
 
 void ForgetRecord(const std::wstring& program) { ::DeleteFileW((program + L".txt").c_str()); }
@@ -253,8 +293,6 @@ class LauncherTest : public ::testing::Test {
   }
   void TearDown() override {
     ForgetRecord(installer_);
-    // A product started without a wait may still be writing its record.
-    ::Sleep(100);
     RemoveTree(ScratchRoot());
   }
 
@@ -354,7 +392,7 @@ TEST(SystemToolsTest, AProgramPlantedBesideTheExecutableIsNotRun) {
     ASSERT_TRUE(::CopyFileW((FixtureToolFolder() + tool.name).c_str(), planted.c_str(), FALSE)) << tool.name;
     ForgetRecord(planted);
     tool.use();
-    ::Sleep(300);  // a planted copy started and left behind would have written by now
+    // Whatever ran has ended when the call returns (waited for, or ended).
     EXPECT_FALSE(ReadRecord(planted).found) << tool.name << " beside the executable was run";
     ForgetRecord(planted);
     ::DeleteFileW(planted.c_str());
@@ -364,18 +402,25 @@ TEST(SystemToolsTest, AProgramPlantedBesideTheExecutableIsNotRun) {
   EXPECT_TRUE(CaptureCommandOutput(SystemToolPath(L"tasklist.exe"), L"/NH", CaptureOptions(), &output));
 }
 
-// A command that hangs without output costs the wait, not forever; output in
-// many small writes is read whole; a program that does not exist is not
-// looked for elsewhere.
+// A command that hangs without output costs the wait, not ten minutes, and
+// is ended rather than left running; output in many small writes is read
+// whole; a program that does not exist is not looked for elsewhere.
 TEST(CaptureCommandOutputTest, BoundedWaitAndWholeOutput) {
   const std::wstring tasklist = FixtureToolFolder() + L"tasklist.exe";
   CaptureOptions quick;
   quick.wait_ms = 200;
   std::string output;
+  ASSERT_TRUE(OwnChildrenNamed(L"tasklist.exe").empty());
   DWORD start = ::GetTickCount();
-  ASSERT_TRUE(CaptureCommandOutput(tasklist, L"/SLEEP=2500", quick, &output));
-  EXPECT_LT(::GetTickCount() - start, 2000u);
+  ASSERT_TRUE(CaptureCommandOutput(tasklist, L"/SLEEP=600000", quick, &output));
+  EXPECT_LT(::GetTickCount() - start, 30000u);
   EXPECT_EQ("", output);
+  const std::vector<DWORD> left = OwnChildrenNamed(L"tasklist.exe");
+  EXPECT_TRUE(left.empty()) << "the command was left running";
+  for (DWORD pid : left) {
+    base::win32::ScopedHandle child(::OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid));
+    if (child.Valid() && ::TerminateProcess(child.Get(), 1)) ::WaitForSingleObject(child.Get(), 5000);
+  }
 
   ASSERT_TRUE(CaptureCommandOutput(tasklist, L"/SPAM=3000", CaptureOptions(), &output));
   EXPECT_EQ(std::string(3000, 'x'), output);
@@ -383,7 +428,6 @@ TEST(CaptureCommandOutputTest, BoundedWaitAndWholeOutput) {
   EXPECT_FALSE(CaptureCommandOutput(ExecutableFolder() + L"varno_no_such_program_here.exe", L"", CaptureOptions(),
                                     &output));
   EXPECT_FALSE(CaptureCommandOutput(L"", L"/SPAM=10", CaptureOptions(), &output));
-  ::Sleep(2500 - std::min<DWORD>(2500, ::GetTickCount() - start));  // let the sleeper end
 }
 
 class StartProductTest : public LauncherTest {
@@ -407,7 +451,7 @@ TEST_F(StartProductTest, WithoutTaskbarTheDesktopShellStartsIt) {
   EXPECT_TRUE(launcher_internal::StartProductUnelevatedWith(L"VarnoNoSuchTaskbarClass", CLSID_ShellWindows, product_,
                                                             L"--install=0 --language=German"));
   EXPECT_TRUE(Contains(LoggedMessages(), L"LV_APP] start_run " + product_ + L", --install=0 --language=German"));
-  Record record = WaitForRecord(product_);
+  Record record = WaitForRecordAndEnd(product_);
   ASSERT_TRUE(record.found);
   EXPECT_EQ((std::vector<std::wstring>{L"--install=0", L"--language=German"}), record.arguments);
   EXPECT_NE(0u, record.parent);
@@ -426,8 +470,9 @@ TEST_F(StartProductTest, WithoutAnUnelevatedWayNothingStarts) {
   EXPECT_EQ(0u, lines[0].find(L"LV_WAR] start_run desktop shell: ShellWindows failed 0x")) << lines[0];
   EXPECT_EQ(L"LV_ERR] start_run " + product_ + L", --install=0 --language=German not started: no unelevated way",
             lines[1]);
-  ::Sleep(1500);  // a product started without a handle would have written by now
-  EXPECT_FALSE(ReadRecord(product_).found) << "the product was started";
+  // Every way of starting it creates the process before returning: it would
+  // be running now, or have written its record.
+  EXPECT_FALSE(ReadRecord(product_).found || AnyProcessNamed(L"VARNO.exe")) << "the product was started";
 }
 
 // The test session has a taskbar (Wine's desktop process owns one), so the
@@ -439,20 +484,23 @@ TEST_F(StartProductTest, WithTaskbarUsesTheShellToken) {
   EXPECT_TRUE(StartProductUnelevated(product_, L"--first second"));
   EXPECT_TRUE(Contains(LoggedMessages(), L"LV_APP] start_run CreateLowIntegrityProcess " + product_ +
                                              L", --first second"));
-  Record record = WaitForRecord(product_);
+  Record record = WaitForRecordAndEnd(product_);
   ASSERT_TRUE(record.found);
   EXPECT_EQ((std::vector<std::wstring>{L"--first", L"second"}), record.arguments);
 
   ForgetRecord(product_);
   EXPECT_TRUE(StartProductUnelevated(product_, L""));
-  record = WaitForRecord(product_);
+  record = WaitForRecordAndEnd(product_);
   ASSERT_TRUE(record.found);
   EXPECT_TRUE(record.arguments.empty());
 }
 
 TEST_F(StartProductTest, OpenUrlGoesThroughTheShell) {
   OpenUrl(product_);
-  Record record = WaitForRecord(product_);
+  // The shell has made the process by now (what the test of the refused
+  // start above relies on).
+  EXPECT_TRUE(ReadRecord(product_).found || AnyProcessNamed(L"VARNO.exe"));
+  Record record = WaitForRecordAndEnd(product_);
   ASSERT_TRUE(record.found);
   EXPECT_TRUE(record.arguments.empty());
 }

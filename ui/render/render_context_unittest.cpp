@@ -264,9 +264,9 @@ TEST_F(RenderTest, DrawRoundRectLeavesCornerPixel) {
   context_->DrawRoundRect(RECT{2, 2, 40, 30}, SIZE{12, 12}, 1, 0xFF000000u);
   EXPECT_EQ(kWhite, At(2, 2));
   EXPECT_EQ(kWhite, At(40, 30));
-  EXPECT_NE(kWhite, At(20, 2));   // top edge
-  EXPECT_NE(kWhite, At(2, 16));   // left edge
-  EXPECT_NE(kWhite, At(40, 16));  // right edge at rect.right
+  EXPECT_EQ(0xFF000000u, At(20, 2));   // top edge
+  EXPECT_EQ(0xFF000000u, At(2, 16));   // left edge
+  EXPECT_EQ(0xFF000000u, At(40, 16));  // right edge at rect.right
   EXPECT_EQ(kWhite, At(20, 16));  // outline only
 }
 

@@ -9,10 +9,13 @@
 # 443 (the port that makes the clients speak TLS) and on a free port with the
 # same CA-signed certificate, and with an untrusted and an expired
 # certificate on two more free ports. Port 443 exists once per machine, so
-# runs that use it queue on a lock file.
+# runs that use it queue on a lock file. Each server also ends by itself
+# after VARNO_SERVER_LIFETIME seconds (1800), so a wrapper killed before its
+# EXIT trap ran leaves nothing listening for good.
 
 VARNO_HTTP_TESTING_DIR=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 VARNO_HTTP_LOCK=${VARNO_HTTP_LOCK:-/tmp/varno-http-tls443.lock}
+VARNO_SERVER_LIFETIME=${VARNO_SERVER_LIFETIME:-1800}
 
 _http_free_port() {
   python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'
@@ -106,7 +109,8 @@ http_servers_start() {
     export VARNO_TLS_SELF_PORT=$(_http_free_port)
     export VARNO_TLS_EXPIRED_PORT=$(_http_free_port)
     _http_write_nginx_conf "$work"
-    nginx -e "$work/nginx-error.log" -p "$work" -c "$work/nginx.conf" &
+    # timeout passes a TERM on to nginx, and ends it once the lifetime is up.
+    timeout -k 10 "$VARNO_SERVER_LIFETIME" nginx -e "$work/nginx-error.log" -p "$work" -c "$work/nginx.conf" &
     VARNO_NGINX_PID=$!
     if _http_wait_port "$VARNO_HTTP_PORT" && _http_wait_port 443 && _http_wait_port "$VARNO_TLS_EXPIRED_PORT" \
         && kill -0 "$VARNO_NGINX_PID" 2>/dev/null; then
@@ -121,7 +125,7 @@ http_servers_start() {
   [ -n "$VARNO_NGINX_PID" ] || return 1
   export VARNO_HTTPS_PORT=443
 
-  python3 "$VARNO_HTTP_TESTING_DIR/peer.py" --port-file "$work/peer.port" &
+  python3 "$VARNO_HTTP_TESTING_DIR/peer.py" --port-file "$work/peer.port" --lifetime "$VARNO_SERVER_LIFETIME" &
   VARNO_PEER_PID=$!
   local i
   for i in $(seq 100); do [ -s "$work/peer.port" ] && break; sleep 0.1; done

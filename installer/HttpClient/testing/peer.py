@@ -3,8 +3,9 @@
 
 Each path below is one behaviour (broken lengths, odd heads, redirects,
 error statuses, slow or split writes). The peer writes its port to the file
-given with --port-file once it listens, and stops on SIGTERM. Only loopback
-is ever bound.
+given with --port-file once it listens, and stops on SIGTERM or when its
+--lifetime (seconds) is up, so a run whose wrapper was killed leaves nothing
+behind for long. Only loopback is ever bound.
 
 Paths:
   /echo                 200; body = the raw request head, a blank line, the body
@@ -22,7 +23,9 @@ Paths:
   /bighead              a head of about 10 KB (longer than one read), then 20 bytes
   /trickle              Content-Length 2000 in 100-byte writes 30 ms apart
   /noheadclose          half a head, then close
-  /slowhead?ms=N        waits N ms before answering 200 "slow"
+  /slowhead?ms=N        waits N ms before answering 200 "slow"; with log=NAME
+                        its arrivals ("asked") and answers ("answered")
+                        are counted under NAME
   /slowbody?ms=N        sends the head of 200 "slow" at once, the body N ms later
   /redirect/abs         302 to http://127.0.0.1:PORT/pattern/5000
   /redirect/rel         302 to /pattern/5000
@@ -38,11 +41,22 @@ Paths:
                           ignore=1     answer every request 200 with the whole body
                           drop_at=A    the range starting at A: half its bytes, then close
                           status_at=A  the range starting at A: status C (status=C, 404)
-                          ms=M         body in chunk-byte writes M ms apart (chunk, 4096)
+                          ms=M         a ranged request's body in chunk-byte writes
+                                       M ms apart (chunk, 4096); an unranged
+                                       one goes at once
                           once=1       status_at applies to the first such request only
                           log=NAME     each served range "A-B" is kept under NAME;
                                        /rangelog/NAME lists them, one per line,
-                                       then "sent N", the body bytes sent
+                                       then "sent N", the body bytes sent,
+                                       "overlap N", the most ranges (other
+                                       than 0-0) in flight at once, and
+                                       "after N", the body bytes of ranged
+                                       requests sent after a whole_at
+                                       reply's head
+                          together=K   a range other than 0-0 waits (up to 5 s)
+                                       until K of them are in flight
+                          whole_at=A   the range starting at A: 200 with the
+                                       whole file, paced as a range
                           busy_at=A    the range starting at A: 503 with
                                        "Retry-After: 1" for its first busy=N
                                        requests (1), then served
@@ -132,6 +146,20 @@ VERSION_COUNTS = {}
 RANGE_LOGS = {}
 RANGE_SENT = {}
 VERSION_LOCK = threading.Lock()
+# Per log name: ranges in flight, the most at once, whether a whole_at reply
+# went out, the body bytes sent since, and counted events.
+IN_FLIGHT = {}
+OVERLAP = {}
+SPOILED = set()
+SENT_AFTER = {}
+EVENTS = {}
+IN_FLIGHT_CHANGED = threading.Condition(VERSION_LOCK)
+
+
+def count_event(log, name):
+    if log:
+        with VERSION_LOCK:
+            EVENTS[(log, name)] = EVENTS.get((log, name), 0) + 1
 
 
 def header_value(head, wanted):
@@ -144,6 +172,25 @@ def header_value(head, wanted):
 
 def serve_ranges(conn, head, size, query):
     """The /ranges/N resource; returns True when the connection may be reused."""
+    log = query.get("log", [""])[0]
+    wanted = requested_range(head)
+    counted = log and wanted is not None and wanted != (0, 0)
+    if counted:
+        with VERSION_LOCK:
+            IN_FLIGHT[log] = IN_FLIGHT.get(log, 0) + 1
+            OVERLAP[log] = max(OVERLAP.get(log, 0), IN_FLIGHT[log])
+            IN_FLIGHT_CHANGED.notify_all()
+            together = int(query.get("together", ["0"])[0])
+            IN_FLIGHT_CHANGED.wait_for(lambda: IN_FLIGHT[log] >= together, timeout=5)
+    try:
+        return serve_range(conn, head, size, query)
+    finally:
+        if counted:
+            with VERSION_LOCK:
+                IN_FLIGHT[log] -= 1
+
+
+def serve_range(conn, head, size, query):
     def option(name, default):
         return query.get(name, [default])[0]
     ignore = option("ignore", "0") == "1"
@@ -188,7 +235,10 @@ def serve_ranges(conn, head, size, query):
         if option("log", ""):
             with VERSION_LOCK:
                 RANGE_LOGS.setdefault(option("log", ""), []).append("%d-%d" % (first, last))
-        failing = option("status_at", "") == str(first)
+        if option("whole_at", "") == str(first):
+            first, last, status, reason = 0, size - 1, 200, "OK"
+            headers = [h for h in headers if not h.startswith("Content-Range")]
+        failing = option("status_at", "") == str(first) and status == 206
         if failing and option("once", "0") == "1":
             key = ("once", size, first, tuple(sorted((k, tuple(v)) for k, v in query.items())))
             with VERSION_LOCK:
@@ -203,11 +253,14 @@ def serve_ranges(conn, head, size, query):
         body = bytes(b ^ 0x5A for b in body)
     drop = wanted is not None and option("drop_at", "") == str(first)
     conn.sendall(response(status, reason, b"", headers + ["Content-Length: %d" % len(body)], length=False))
+    log = option("log", "")
+    if wanted is not None and status == 200 and log:
+        with VERSION_LOCK:
+            SPOILED.add(log)
     if drop:
         body = body[:len(body) // 2]
-    delay = int(option("ms", "0")) / 1000.0
+    delay = int(option("ms", "0")) / 1000.0 if wanted is not None else 0
     chunk = max(1, int(option("chunk", "4096")))
-    log = option("log", "")
     try:
         for i in range(0, len(body), chunk):
             if delay:
@@ -216,6 +269,8 @@ def serve_ranges(conn, head, size, query):
             if log:
                 with VERSION_LOCK:
                     RANGE_SENT[log] = RANGE_SENT.get(log, 0) + min(chunk, len(body) - i)
+                    if log in SPOILED and wanted is not None:
+                        SENT_AFTER[log] = SENT_AFTER.get(log, 0) + min(chunk, len(body) - i)
     except OSError:
         return False
     return not drop
@@ -293,8 +348,11 @@ def handle(conn, head, body):
         conn.sendall(b"HTTP/1.1 200 OK\r\nContent-")
         return False
     if path == "/slowhead":
+        log = query.get("log", [""])[0]
+        count_event(log, "asked")
         time.sleep(int(query.get("ms", ["1000"])[0]) / 1000.0)
         conn.sendall(response(200, "OK", b"slow"))
+        count_event(log, "answered")
         return True
     if path == "/slowbody":
         conn.sendall(b"HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\n")
@@ -304,7 +362,10 @@ def handle(conn, head, body):
     if path.startswith("/rangelog/"):
         with VERSION_LOCK:
             name = path[len("/rangelog/"):]
-            lines = list(RANGE_LOGS.get(name, [])) + ["sent %d" % RANGE_SENT.get(name, 0)]
+            lines = list(RANGE_LOGS.get(name, [])) + ["sent %d" % RANGE_SENT.get(name, 0),
+                                                      "overlap %d" % OVERLAP.get(name, 0),
+                                                      "after %d" % SENT_AFTER.get(name, 0)]
+            lines += ["%s %d" % (event, n) for (log, event), n in sorted(EVENTS.items()) if log == name]
         conn.sendall(response(200, "OK", ("".join(line + "\n" for line in lines)).encode()))
         return True
     if path.startswith("/ranges/"):
@@ -369,7 +430,11 @@ def main():
     global PORT
     parser = argparse.ArgumentParser()
     parser.add_argument("--port-file", required=True)
+    parser.add_argument("--lifetime", type=float, default=1800)
     args = parser.parse_args()
+    deadline = threading.Timer(args.lifetime, lambda: os._exit(0))
+    deadline.daemon = True
+    deadline.start()
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
     listener.bind(("127.0.0.1", 0))

@@ -14,7 +14,9 @@ answered; a test then reads the records back over HTTP.
   anything else    204 No Content
 
 The collector writes its port to the file given with --port-file once it
-listens, binds only loopback and stops on SIGTERM.
+listens, binds only loopback and stops on SIGTERM or when its --lifetime
+(seconds) is up, so a run whose wrapper was killed leaves nothing behind
+for long.
 """
 import argparse
 import json
@@ -90,7 +92,11 @@ class Handler(BaseHTTPRequestHandler):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port-file", required=True)
+    parser.add_argument("--lifetime", type=float, default=1800)
     args = parser.parse_args()
+    deadline = threading.Timer(args.lifetime, lambda: os._exit(0))
+    deadline.daemon = True
+    deadline.start()
     server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
     server.daemon_threads = True
     signal.signal(signal.SIGTERM, lambda *_: os._exit(0))

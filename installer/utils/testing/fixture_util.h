@@ -80,11 +80,12 @@ inline DWORD ParentProcessId() {
 }
 
 // Writes "<own path>.txt": the raw command line, the parameter text, the
-// parent's process id, then one argument per line, UTF-8 with LF line ends. Written to a temporary name and
-// renamed, so a reader never sees half a record.
+// own and the parent's process id, then one argument per line, UTF-8 with LF
+// line ends. Written to a temporary name and renamed, so a reader never sees
+// half a record.
 inline bool WriteRecord() {
   std::string record = Utf8(::GetCommandLineW()) + "\n" + Utf8(ParameterText()) + "\n" +
-                       std::to_string(ParentProcessId()) + "\n";
+                       std::to_string(::GetCurrentProcessId()) + " " + std::to_string(ParentProcessId()) + "\n";
   for (const std::wstring& arg : Arguments()) record += Utf8(arg) + "\n";
   std::wstring target = OwnPath() + L".txt";
   std::wstring temporary = target + L".part";

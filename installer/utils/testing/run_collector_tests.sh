@@ -28,7 +28,8 @@ stop_collector() {
 trap stop_collector EXIT
 trap 'exit 130' INT TERM
 
-python3 "$here/collector.py" --port-file "$work/port" &
+# It ends by itself too, should this script be killed before its trap runs.
+python3 "$here/collector.py" --port-file "$work/port" --lifetime "${VARNO_SERVER_LIFETIME:-1800}" &
 collector_pid=$!
 for _ in $(seq 100); do [ -s "$work/port" ] && break; sleep 0.1; done
 if [ ! -s "$work/port" ]; then
