@@ -1,5 +1,8 @@
 #include "ui/window/window.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "ui/box/box.h"
 #include "ui/control/control.h"
 
@@ -71,7 +74,36 @@ void Window::OnControlGone(Control* control) {
   }
   if (focus_ == control) focus_ = nullptr;
   if (hover_ == control) hover_ = nullptr;
+  if (capture_ == control) capture_ = nullptr;
+  for (auto group = option_groups_.begin(); group != option_groups_.end();) {
+    auto& members = group->second;
+    members.erase(std::remove(members.begin(), members.end(), control), members.end());
+    group = members.empty() ? option_groups_.erase(group) : std::next(group);
+  }
 }
+
+void Window::AddOptionGroup(const std::wstring& group, Control* control) {
+  if (group.empty() || !control) return;
+  auto& members = option_groups_[group];
+  if (std::find(members.begin(), members.end(), control) == members.end()) members.push_back(control);
+}
+
+void Window::RemoveOptionGroup(const std::wstring& group, Control* control) {
+  auto it = option_groups_.find(group);
+  if (it == option_groups_.end()) return;
+  auto& members = it->second;
+  members.erase(std::remove(members.begin(), members.end(), control), members.end());
+  if (members.empty()) option_groups_.erase(it);
+}
+
+const std::vector<Control*>* Window::GetOptionGroup(const std::wstring& group) const {
+  auto it = option_groups_.find(group);
+  return it == option_groups_.end() ? nullptr : &it->second;
+}
+
+void Window::SetCapture(Control* control) { capture_ = control; }
+
+void Window::ReleaseCapture() { capture_ = nullptr; }
 
 void Window::ForgetSubtree(Control* control) {
   if (!control) return;

@@ -84,6 +84,18 @@ class Window : public virtual base::SupportWeakCallback {
   // Destroys what ReleaseLater queued; the host runs it from its message.
   void ReleasePending();
 
+  // Option groups: the options of this window that share a group name
+  // (at most one of them selected). Null when the group has no member.
+  void AddOptionGroup(const std::wstring& group, Control* control);
+  void RemoveOptionGroup(const std::wstring& group, Control* control);
+  const std::vector<Control*>* GetOptionGroup(const std::wstring& group) const;
+
+  // The control that gets every mouse event until released (a held thumb,
+  // a pressed button). The host also captures the native mouse.
+  virtual void SetCapture(Control* control);
+  virtual void ReleaseCapture();
+  Control* GetCaptureControl() const { return capture_; }
+
   POINT GetLastMousePos() const { return last_mouse_; }
   void SetLastMousePos(POINT point) { last_mouse_ = point; }
   Control* GetHoverControl() const { return hover_; }
@@ -99,6 +111,8 @@ class Window : public virtual base::SupportWeakCallback {
   std::map<std::wstring, std::wstring> classes_;
   Control* focus_ = nullptr;
   Control* hover_ = nullptr;
+  Control* capture_ = nullptr;
+  std::map<std::wstring, std::vector<Control*>> option_groups_;
   bool arrange_pending_ = false;
   RECT invalid_{0, 0, 0, 0};
   std::vector<std::unique_ptr<Control>> pending_release_;
