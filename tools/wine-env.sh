@@ -5,7 +5,29 @@ export WINEPREFIX=${WINEPREFIX:-$VARNO_ROOT/build/wineprefix}
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
+# Some machines cannot execute 32-bit Linux programs at all (the kernel or
+# the hypervisor refuses them), and Debian's wine wrapper always picks the
+# 32-bit loader when it is installed. There, Wine runs 64-bit only: the
+# wrappers are shadowed by ones that take the 64-bit loader, and
+# VARNO_WIN32_UNAVAILABLE tells the callers that i686 programs cannot run.
+if [ -x /usr/lib/wine/wine ] && ! /usr/lib/wine/wine --version >/dev/null 2>&1 &&
+   [ -x /usr/lib/wine/wine64 ]; then
+  export VARNO_WIN32_UNAVAILABLE=1
+  varno_wine_shim="$VARNO_ROOT/build/wine64-only"
+  mkdir -p "$varno_wine_shim"
+  for varno_name in wine wine-stable; do
+    printf '#!/bin/sh\nexport WINELOADER=/usr/lib/wine/wine64\nexec /usr/lib/wine/wine64 "$@"\n' \
+      >"$varno_wine_shim/$varno_name"
+    chmod +x "$varno_wine_shim/$varno_name"
+  done
+  case ":$PATH:" in *":$varno_wine_shim:"*) ;; *) export PATH="$varno_wine_shim:$PATH" ;; esac
+fi
+
 wine_env_start() {
+  if [ -n "${VARNO_WIN32_UNAVAILABLE:-}" ]; then
+    echo "wine: NOTE this machine cannot execute 32-bit programs: only x86_64 builds run" \
+      "(build/x86_64, cmake/toolchain-x86_64-w64-mingw32.cmake)" >&2
+  fi
   if [ -z "${DISPLAY:-}" ] || [ -n "${VARNO_OWN_DISPLAY:-}" ]; then
     local n
     for n in $(seq 91 140); do
