@@ -338,6 +338,15 @@ void Control::ButtonDown(EventArgs* /*args*/) {
   Invalidate();
 }
 
+void Control::CancelPress() {
+  if (!mouse_focused_) return;
+  mouse_focused_ = false;
+  if (animations_) animations_->StopHot();
+  state_ = kStateNormal;
+  hot_alpha_ = 0;
+  Invalidate();
+}
+
 void Control::ButtonUp(EventArgs* args) {
   if (!mouse_focused_) return;
   mouse_focused_ = false;

@@ -58,6 +58,9 @@ class Control : public PlaceHolder, public FadeTarget {
   // What the builder's element table calls the class (for diagnostics and
   // the window host's hit test).
   virtual std::wstring GetType() const { return L"Control"; }
+  // Buttons of either kind (and what derives from them) take a press in the
+  // window's caption instead of letting it drag the window.
+  virtual bool IsButton() const { return false; }
 
   // PlaceHolder
   SIZE MeasureSize(SIZE available) override;
@@ -119,6 +122,8 @@ class Control : public PlaceHolder, public FadeTarget {
   virtual void MouseLeave(EventArgs* args);
   virtual void ButtonDown(EventArgs* args);
   virtual void ButtonUp(EventArgs* args);
+  // Ends a press without a click: the window lost the mouse or closes.
+  virtual void CancelPress();
   virtual void PaintBackgroundColor(IRenderContext* context);
   virtual void PaintBackgroundImage(IRenderContext* context);
   virtual void PaintStateColor(IRenderContext* context);

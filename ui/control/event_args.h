@@ -31,6 +31,7 @@ enum EventType {
   kEventMouseButtonDown = 18,
   kEventMouseButtonUp = 19,
   kEventMouseRightButtonDown = 20,
+  kEventMouseRightButtonUp = 21,
   kEventMouseDoubleClick = 22,
   kEventMouseMenu = 23,
   kEventMouseScrollWheel = 24,

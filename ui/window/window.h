@@ -1,11 +1,13 @@
-// Window is what a control tree needs from the window it lives in: the
-// root, the name table, the window's own classes, the focus holder, the
-// pending-arrangement flag with the accumulated invalid rectangle, the
-// deferred-release queue, and the last mouse position with the control
-// under the mouse. The window host derives from it and adds the native
-// window; without one (HasNativeWindow false) a tree can still be built,
-// laid out, painted off screen and driven by synthetic events.
-// UI thread only.
+// Window hosts a control tree in one native top-level window. The tree
+// half: the root, the name table, the window's own classes, focus, the
+// pending-arrangement flag with the accumulated invalid rectangle, option
+// groups, capture, the deferred-release queue, and the last mouse position
+// with the control under the mouse. The native half (window_host.cpp):
+// class registration and Create, message routing to controls as events,
+// tooltips, painting (layered with per-pixel alpha when asked) and Close
+// with its fade. Without a native window (HasNativeWindow false) a tree can
+// still be built, laid out, painted off screen and driven by synthetic
+// events. UI thread only; other threads only post messages to the handle.
 #ifndef UI_WINDOW_WINDOW_H_
 #define UI_WINDOW_WINDOW_H_
 
@@ -17,12 +19,25 @@
 #include <vector>
 
 #include "base/callback/weak_callback.h"
+#include "ui/control/event_args.h"
 
 namespace ui {
 
+class AnimationPlayer;
 class Box;
 class Control;
 class IRenderContext;
+
+// Sees every message of a window before the window routes it; setting
+// |*handled| claims it.
+class IUIMessageFilter {
+ public:
+  virtual ~IUIMessageFilter() = default;
+  virtual LRESULT FilterMessage(UINT message, WPARAM wparam, LPARAM lparam, bool* handled) = 0;
+};
+
+// Posted to itself when a control is queued for deferred release.
+constexpr UINT kMessageReleasePending = WM_APP + 1;
 
 class Window : public virtual base::SupportWeakCallback {
  public:
@@ -31,12 +46,65 @@ class Window : public virtual base::SupportWeakCallback {
   Window(const Window&) = delete;
   Window& operator=(const Window&) = delete;
 
-  // An attribute of the markup's Window root; the host gives it meaning.
+  // An attribute of the markup's Window root ("size", "caption", ...).
   // Answers whether it was taken.
   virtual bool SetAttribute(const std::wstring& name, const std::wstring& value);
   // Whether the native window exists (the builder then applies the Window
   // root's attributes and classes).
-  virtual bool HasNativeWindow() const { return false; }
+  virtual bool HasNativeWindow() const { return hwnd_ != nullptr; }
+
+  // The native window.
+  virtual std::wstring WindowClassName() const { return std::wstring(); }
+  virtual std::wstring SuperclassName() const { return std::wstring(); }
+  virtual UINT WindowClassStyle() const { return 0; }
+  // Registers the class and creates the window; null on failure.
+  virtual HWND Create(HWND parent, const std::wstring& name, DWORD style, DWORD ex_style, bool layered,
+                      const RECT& rect);
+  // Fades the root out, then posts WM_CLOSE with |code| as wParam.
+  virtual void Close(UINT code = 0);
+  virtual void ShowWindow(bool show = true, bool take_focus = true);
+  // After WM_NCDESTROY; the handle is already gone.
+  virtual void OnFinalMessage(HWND hwnd);
+  // The routing of native messages to the tree.
+  virtual LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  // The first paint laid the tree out: the fade-in.
+  virtual void OnLayoutReady();
+
+  HWND GetHWND() const { return hwnd_; }
+  // The alpha the layered window is presented with (fades).
+  void SetWindowAlpha(int alpha);
+  BYTE GetWindowAlpha() const { return window_alpha_; }
+  // What the last paint drew, and how many paints drew something.
+  RECT GetLastPaintRect() const { return last_paint_rect_; }
+  int GetPaintCount() const { return paint_count_; }
+  bool IsLayered() const { return layered_; }
+  IRenderContext* GetRenderContext() const { return render_.get(); }
+  void CenterWindow();
+  // The window's own handlers ("windowclose", "all").
+  void SubscribeWindowEvent(int type, EventHandler handler);
+  void AddMessageFilter(IUIMessageFilter* filter);
+  void RemoveMessageFilter(IUIMessageFilter* filter);
+  // The control under |point| (client coordinates) that takes the mouse.
+  Control* FindControlAt(POINT point) const;
+  // Moves focus to the next (or previous) control that takes it.
+  void SetNextTabControl(bool forward = true);
+  void KillFocus() { SetFocus(nullptr); }
+
+  // The Window element's settings.
+  SIZE GetInitSize() const { return init_size_; }
+  void SetInitSize(int cx, int cy);
+  SIZE GetMinInfo() const { return min_info_; }
+  SIZE GetMaxInfo() const { return max_info_; }
+  RECT GetSizeBox() const { return size_box_; }
+  RECT GetCaptionRect() const { return caption_; }
+  SIZE GetRoundCorner() const { return round_corner_; }
+  RECT GetAlphaFixCorner() const { return alpha_fix_; }
+  bool IsShadowAttached() const { return shadow_attached_; }
+  bool UsesDefaultShadowImage() const { return shadow_default_image_; }
+  const std::wstring& GetShadowImage() const { return shadow_image_; }
+  RECT GetShadowCorner() const { return shadow_corner_; }
+  // The shadow's width on each side now: none when detached or maximised.
+  RECT GetShadowPadding() const;
 
   // The root, owned by the window; replaces (and destroys) any previous one.
   void AttachRoot(std::unique_ptr<Box> root);
@@ -66,7 +134,8 @@ class Window : public virtual base::SupportWeakCallback {
   // disabled, switched away by a tab).
   void CheckFocus();
 
-  void SetArrangePending(bool pending) { arrange_pending_ = pending; }
+  // Pending arrangement asks the native window for a paint.
+  void SetArrangePending(bool pending);
   bool IsArrangePending() const { return arrange_pending_; }
   // Accumulates the rectangles to repaint.
   void Invalidate(const RECT& rect);
@@ -78,7 +147,8 @@ class Window : public virtual base::SupportWeakCallback {
   // Paints the root's part within |dirty| into |context|.
   void PaintRoot(IRenderContext* context, const RECT& dirty);
 
-  // Takes |control| (already out of its box) and destroys it later.
+  // Takes |control| (already out of its box) and destroys it later (the
+  // host posts itself kMessageReleasePending).
   void ReleaseLater(std::unique_ptr<Control> control);
   size_t PendingReleaseCount() const { return pending_release_.size(); }
   // Destroys what ReleaseLater queued; the host runs it from its message.
@@ -104,6 +174,63 @@ class Window : public virtual base::SupportWeakCallback {
   // The folder of the window's markup, for relative image names.
   const std::wstring& GetResourcePath() const { return resource_path_; }
   void SetResourcePath(const std::wstring& path);
+
+ protected:
+  // Native message handling shared with the skinned window.
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT CallOriginalProc(UINT message, WPARAM wparam, LPARAM lparam);
+  bool RegisterWindowClass();
+  // Keeps the handle and its DC and makes the render context.
+  void AttachNativeWindow(HWND hwnd);
+  void Paint();
+  // Resizes the window to an auto-sized root's estimate.
+  void SizeToRoot();
+  // Mouse routing.
+  void OnMouseMove(POINT point);
+  void OnButtonDown(POINT point, int event_type);
+  void OnButtonUp(POINT point, int event_type);
+  // Ends a press without a click (capture lost, window closing).
+  void CancelPress();
+  void ShowTooltip(Control* control);
+  void HideTooltip();
+  bool DispatchWindowEvent(int type, WPARAM wparam = 0, LPARAM lparam = 0);
+  // Sends |type| to |control| at the last mouse position.
+  static void SendTo(Control* control, int type, POINT point, WPARAM wparam = 0, LPARAM lparam = 0,
+                     wchar_t key = 0);
+
+  HWND hwnd_ = nullptr;
+  WNDPROC original_proc_ = ::DefWindowProcW;
+  HDC paint_dc_ = nullptr;
+  std::unique_ptr<IRenderContext> render_;
+  std::map<int, std::vector<EventHandler>> window_handlers_;
+  std::vector<IUIMessageFilter*> filters_;
+  Control* clicked_ = nullptr;
+  Control* key_pressed_ = nullptr;
+  bool layered_ = false;
+  bool first_layout_ = true;
+  bool mouse_tracking_ = false;
+  BYTE window_alpha_ = 255;
+  HWND tooltip_ = nullptr;
+  Control* tooltip_control_ = nullptr;
+  std::wstring tooltip_text_;  // what the tool record points at
+  SIZE init_size_{0, 0};
+  SIZE min_info_{0, 0};
+  SIZE max_info_{0, 0};
+  RECT size_box_{0, 0, 0, 0};
+  RECT caption_{0, 0, 0, 0};
+  SIZE round_corner_{0, 0};
+  RECT alpha_fix_{0, 0, 0, 0};
+  double height_percent_ = 0.0;
+  bool shadow_attached_ = true;
+  bool shadow_default_image_ = true;
+  std::wstring shadow_image_;
+  RECT shadow_corner_{14, 14, 14, 14};
+  RECT shadow_corner_original_{14, 14, 14, 14};
+  base::WeakCallbackFlag close_timer_;
+  std::shared_ptr<AnimationPlayer> window_fade_;
+  bool releasing_capture_ = false;
+  RECT last_paint_rect_{0, 0, 0, 0};
+  int paint_count_ = 0;
 
  private:
   std::unique_ptr<Box> root_;
