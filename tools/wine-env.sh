@@ -37,6 +37,10 @@ wine_env_start() {
     VARNO_XVFB_PID=$!
     export DISPLAY=:$n
     for _ in $(seq 50); do [ -e /tmp/.X11-unix/X$n ] && break; sleep 0.1; done
+    # Layered windows blend their per-pixel alpha (the window shadow) only
+    # under a compositing manager; without one X shows the raw colours.
+    xcompmgr >/dev/null 2>&1 &
+    VARNO_XCOMPMGR_PID=$!
   fi
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "wine: creating prefix $WINEPREFIX"
@@ -65,6 +69,10 @@ wine_prefix_prepare() {
 
 wine_env_stop() {
   wineserver -k >/dev/null 2>&1 || true
+  if [ -n "${VARNO_XCOMPMGR_PID:-}" ]; then
+    kill "$VARNO_XCOMPMGR_PID" 2>/dev/null || true
+    wait "$VARNO_XCOMPMGR_PID" 2>/dev/null || true
+  fi
   if [ -n "${VARNO_XVFB_PID:-}" ]; then
     kill "$VARNO_XVFB_PID" 2>/dev/null || true
     wait "$VARNO_XVFB_PID" 2>/dev/null || true

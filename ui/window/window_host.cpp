@@ -419,6 +419,12 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_PAINT:
       Paint();
       return 0;
+    case WM_WINDOWPOSCHANGED:
+      // A hidden window's paint requests are dropped; a layered one gets no
+      // paint of its own when it shows, since nothing of it is invalid yet.
+      if (reinterpret_cast<const WINDOWPOS*>(lparam)->flags & SWP_SHOWWINDOW)
+        ::RedrawWindow(hwnd_, nullptr, nullptr, RDW_INVALIDATE | RDW_INTERNALPAINT);
+      break;
     case WM_SIZE: {
       if (Control* focus = GetFocus()) focus->SendEvent(kEventWindowSize);
       if (Box* root = GetRoot()) root->Arrange();

@@ -1,0 +1,236 @@
+// The control gallery: every control of the framework in one skinned,
+// layered window built from its own markup (gallery_res/themes/default/
+// gallery/). It prints what happens to stdout, one line per fact, so that
+// the window tests can drive it through the X server and check the result:
+//   ready <left> <top> <right> <bottom>       window rectangle after the first paint
+//   rect <name> <left> <top> <right> <bottom> each named control, in screen pixels,
+//                                             then "rects end"
+//   event <type> <name> <wparam> <lparam>     click, select, unselect, setfocus, scrollchange
+//   moved <left> <top>                        the window moved
+//   size <kind>                               minimized, maximized, restored
+//   visible <name> <0|1>                      after the title buttons acted
+//   wmclose <wparam>                          WM_CLOSE arrived
+//   painted <left> <top> <right> <bottom> <count>  on request (F9): the last paint
+//   memory <working set bytes>                on request (F8)
+// Usage: gallery.exe [--skin file.xml] [--items N] [--seconds S]
+#include <windows.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <cwchar>
+#include <memory>
+#include <string>
+
+#include "ui/box/box.h"
+#include "ui/control/control.h"
+#include "ui/core/global_resources.h"
+#include "ui/core/markup_builder.h"
+#include "ui/window/window_impl_base.h"
+
+namespace {
+
+void Print(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::vprintf(format, args);
+  va_end(args);
+  std::fflush(stdout);
+}
+
+std::string Narrow(const std::wstring& text) {
+  std::string out;
+  for (wchar_t c : text) out += (c > 32 && c < 127) ? static_cast<char>(c) : '_';
+  return out.empty() ? "-" : out;
+}
+
+ui::Control* PrintRect(ui::Control* control, void* data) {
+  if (control->GetName().empty()) return nullptr;
+  RECT rect = control->GetPos();
+  POINT corners[2] = {{rect.left, rect.top}, {rect.right, rect.bottom}};
+  ::MapWindowPoints(static_cast<HWND>(data), nullptr, corners, 2);
+  Print("rect %s %ld %ld %ld %ld\n", Narrow(control->GetName()).c_str(), corners[0].x, corners[0].y, corners[1].x,
+        corners[1].y);
+  return nullptr;
+}
+
+class GalleryWindow : public ui::WindowImplBase {
+ public:
+  GalleryWindow(std::wstring skin, int items) : skin_(std::move(skin)), items_(items) {}
+
+  std::wstring WindowClassName() const override { return L"VarnoGallery"; }
+  std::wstring SkinFolder() const override { return L"gallery"; }
+  std::wstring SkinFile() const override { return skin_; }
+
+  void OnSkinLoaded() override {
+    if (ui::Control* list = FindControl(L"list")) {
+      if (auto* box = dynamic_cast<ui::Box*>(list)) {
+        for (int i = 1; i < items_; ++i) {
+          const std::wstring markup = L"<ListContainerElement class=\"listitem\" name=\"item" + std::to_wstring(i) +
+                                      L"\"><Label text=\"Item " + std::to_wstring(i) +
+                                      L"\" margin=\"8,6,0,0\" mouse=\"false\"/></ListContainerElement>";
+          ui::MarkupBuilder builder;
+          builder.Create(markup, this, box);
+        }
+      }
+    }
+    GetRoot()->FindControl(&Watch, this, 0);
+  }
+
+  void OnLayoutReady() override {
+    WindowImplBase::OnLayoutReady();
+    RECT rect;
+    ::GetWindowRect(GetHWND(), &rect);
+    Print("ready %ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
+    PrintRects();
+  }
+
+  void PrintRects() {
+    GetRoot()->FindControl(&PrintRect, GetHWND(), 0);
+    Print("rects end\n");
+  }
+
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
+    switch (message) {
+      case WM_CLOSE:
+        Print("wmclose %u\n", static_cast<unsigned>(wparam));
+        break;
+      case WM_MOVE:
+        if (!first_layout_) {
+          RECT rect;
+          ::GetWindowRect(GetHWND(), &rect);
+          Print("moved %ld %ld\n", rect.left, rect.top);
+        }
+        break;
+      case WM_SIZE:
+        if (wparam == SIZE_MINIMIZED) Print("size minimized\n");
+        if (wparam == SIZE_MAXIMIZED) Print("size maximized\n");
+        if (wparam == SIZE_RESTORED && !first_layout_) Print("size restored\n");
+        break;
+      case WM_KEYDOWN:
+        if (wparam == VK_F9) {
+          const RECT r = GetLastPaintRect();
+          Print("painted %ld %ld %ld %ld %d\n", r.left, r.top, r.right, r.bottom, GetPaintCount());
+          return 0;
+        }
+        if (wparam == VK_F8) {
+          PROCESS_MEMORY_COUNTERS counters{};
+          counters.cb = sizeof(counters);
+          ::GetProcessMemoryInfo(::GetCurrentProcess(), &counters, sizeof(counters));
+          Print("memory %lu\n", static_cast<unsigned long>(counters.WorkingSetSize));
+          return 0;
+        }
+        if (wparam == VK_F7) {
+          PrintRects();
+          return 0;
+        }
+        break;
+      default:
+        break;
+    }
+    return WindowImplBase::HandleMessage(message, wparam, lparam);
+  }
+
+  void OnFinalMessage(HWND hwnd) override {
+    Print("final\n");
+    ::PostQuitMessage(0);
+    WindowImplBase::OnFinalMessage(hwnd);
+  }
+
+ private:
+  static ui::Control* Watch(ui::Control* control, void* data) {
+    auto* self = static_cast<GalleryWindow*>(data);
+    if (control->GetName().empty()) return nullptr;
+    static const std::pair<int, const char*> kWatched[] = {
+        {ui::kEventClick, "click"},       {ui::kEventSelect, "select"},
+        {ui::kEventUnSelect, "unselect"}, {ui::kEventSetFocus, "setfocus"},
+        {ui::kEventScrollChange, "scrollchange"}};
+    for (const auto& watched : kWatched) {
+      const char* name = watched.second;
+      control->Subscribe(watched.first, ui::WeakHandler(self, [self, name](ui::EventArgs* args) {
+                           Print("event %s %s %lu %ld\n", name, Narrow(args->sender->GetName()).c_str(),
+                                 static_cast<unsigned long>(args->wparam), static_cast<long>(args->lparam));
+                           if (std::strcmp(name, "click") == 0) self->AfterClick();
+                           return true;
+                         }));
+    }
+    return nullptr;
+  }
+
+  void AfterClick() {
+    // The title buttons act after this handler; report once they did.
+    ::PostMessageW(GetHWND(), WM_APP + 10, 0, 0);
+    pending_visibility_ = true;
+  }
+
+  std::wstring skin_;
+  int items_;
+  bool pending_visibility_ = false;
+
+ public:
+  void ReportVisibility() {
+    if (!pending_visibility_) return;
+    pending_visibility_ = false;
+    for (const wchar_t* name : {L"maxbtn", L"restorebtn"}) {
+      if (ui::Control* control = FindControl(name))
+        Print("visible %s %d\n", Narrow(name).c_str(), control->IsVisible() ? 1 : 0);
+    }
+  }
+};
+
+std::wstring ExeFolder() {
+  wchar_t path[MAX_PATH] = {0};
+  ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path);
+  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  std::wstring skin = L"gallery.xml";
+  int items = 100;
+  int seconds = 0;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::wstring flag = argv[i];
+    if (flag == L"--skin") skin = argv[i + 1];
+    if (flag == L"--items") items = std::max(1, _wtoi(argv[i + 1]));
+    if (flag == L"--seconds") seconds = _wtoi(argv[i + 1]);
+  }
+  ui::GlobalResources::Startup(ExeFolder() + L"gallery_res\\", nullptr, true, L"themes\\default",
+                               L"lang\\English");
+  int result = 0;
+  {
+    auto window = std::make_unique<GalleryWindow>(skin, items);
+    if (!window->Create(nullptr, L"VARNO gallery", WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
+                        0, true, RECT{0, 0, 0, 0})) {
+      // Nothing was shown; the window is still ours to destroy.
+      Print("create failed\n");
+      window.reset();
+      ui::GlobalResources::Shutdown();
+      return 3;
+    }
+    GalleryWindow* shown = window.release();  // owns itself from here
+    shown->CenterWindow();
+    shown->ShowWindow(true, true);
+    if (seconds > 0) ::SetTimer(nullptr, 0, static_cast<UINT>(seconds) * 1000, nullptr);
+    MSG msg;
+    while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+      if (msg.message == WM_TIMER && msg.hwnd == nullptr) {
+        ::DestroyWindow(shown->GetHWND());  // its final message quits the loop
+        continue;
+      }
+      if (msg.message == WM_APP + 10) {
+        shown->ReportVisibility();
+        continue;
+      }
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    result = static_cast<int>(msg.wParam);
+  }
+  ui::GlobalResources::Shutdown();
+  return result;
+}
