@@ -3,13 +3,16 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "ui/control/button.h"
 #include "ui/control/check_box.h"
+#include "ui/control/circle_progress.h"
 #include "ui/control/label.h"
 #include "ui/control/option.h"
+#include "ui/control/progress.h"
 #include "ui/control/tree_test_support.h"
 
 namespace ui {
@@ -369,6 +372,100 @@ TEST_F(StandardControlsTest, TextAndSelectedColoursPaint) {
       const RECT stray = Inked(surface.get(), other, 24);
       EXPECT_GE(stray.left, stray.right) << "text also in " << std::hex << other;
     }
+  }
+}
+
+// The fill follows the repaired range: a value past the end paints full,
+// an empty or inverted range becomes min..min+1, a value that is not a
+// number counts as min; vertical fills from the bottom. The image goes
+// with the exact modifier, stretched or revealing the same rectangle.
+TEST_F(StandardControlsTest, ProgressRangeAndFill) {
+  const std::wstring image = WriteSolidBmp(L"bar.bmp", 200, 20, 0x00FF00);
+  ASSERT_TRUE(Build(L"<Window><VBox><Progress name=\"p\" width=\"200\" height=\"20\" progresscolor=\" blue\""
+                    L" progressimage=\"file='" + image + L"'\"/><Progress name=\"d\"/></VBox></Window>"));
+  auto* p = dynamic_cast<Progress*>(Find(L"p"));
+  ASSERT_TRUE(p);
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const struct {
+    int min, max;
+    double value;
+    bool horizontal;
+    RECT fill;
+    int repaired_max;
+    double repaired_value;
+  } cases[] = {
+      {0, 100, 50, true, {0, 0, 100, 20}, 100, 50},   {0, 100, 150, true, {0, 0, 200, 20}, 100, 100},
+      {0, 0, 0, true, {0, 0, 0, 20}, 1, 0},           {0, 0, 1, true, {0, 0, 200, 20}, 1, 1},
+      {10, 5, 7, true, {0, 0, 0, 20}, 11, 10},        {0, 100, -5, true, {0, 0, 0, 20}, 100, 0},
+      {0, 3, 1, true, {0, 0, 66, 20}, 3, 1},          {0, 100, 25, false, {0, 15, 200, 20}, 100, 25},
+      {0, 100, nan, true, {0, 0, 0, 20}, 100, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.min) + ".." + std::to_string(c.max) + " value " + std::to_string(c.value));
+    p->SetMinValue(c.min);
+    p->SetMaxValue(c.max);
+    p->SetValue(c.value);
+    p->SetHorizontal(c.horizontal);
+    std::unique_ptr<IRenderContext> surface = PaintWindow(200, 40);
+    const RECT& f = c.fill;
+    EXPECT_EQ(p->GetLastModifier(), L"destscale='false' dest='" + std::to_wstring(f.left) + L"," +
+                                        std::to_wstring(f.top) + L"," + std::to_wstring(f.right) + L"," +
+                                        std::to_wstring(f.bottom) + L"'");
+    EXPECT_EQ(p->GetMaxValue(), c.repaired_max);
+    EXPECT_EQ(p->GetValue(), c.repaired_value);
+    if (c.horizontal) {
+      if (f.right > 0) {
+        EXPECT_EQ(Rgb(Pixel(surface.get(), f.right - 1, 10)), 0x00FF00u);
+      }
+      if (f.right < 200) {
+        EXPECT_EQ(Rgb(Pixel(surface.get(), f.right, 10)), 0xFFFFFFu);
+      }
+    } else {
+      EXPECT_EQ(Rgb(Pixel(surface.get(), 100, f.top)), 0x00FF00u);
+      EXPECT_EQ(Rgb(Pixel(surface.get(), 100, f.top - 1)), 0xFFFFFFu);
+    }
+  }
+  p->SetHorizontal(true);
+  p->SetValue(50);
+  p->SetStretchFore(false);
+  PaintWindow(200, 40);
+  EXPECT_EQ(p->GetLastModifier(), L"destscale='false' dest='0,0,100,20' source='0,0,100,20'");
+  // Without the image the colour shows (its leading blank skipped).
+  p->SetProgressImage(L"");
+  std::unique_ptr<IRenderContext> surface = PaintWindow(200, 40);
+  EXPECT_EQ(Rgb(Pixel(surface.get(), 50, 10)), Rgb(GlobalResources::GetTextColor(L"blue")));
+  EXPECT_EQ(Rgb(Pixel(surface.get(), 150, 10)), 0xFFFFFFu);
+
+  auto* d = dynamic_cast<Progress*>(Find(L"d"));
+  EXPECT_EQ(d->GetFixedHeight(), 12);
+  EXPECT_EQ(d->GetTextStyle(), UINT(DT_CENTER | DT_SINGLELINE));
+  EXPECT_EQ(d->GetType(), L"Progress");
+}
+
+// The ring: a quarter sweeps from the top clockwise (or the other way);
+// with "circular" off it fills as a bar.
+TEST_F(StandardControlsTest, CircleProgressRing) {
+  const uint32_t blue = Rgb(GlobalResources::GetTextColor(L"blue"));
+  const uint32_t light_gray = Rgb(GlobalResources::GetTextColor(L"light_gray"));
+  const struct {
+    const wchar_t* extra;
+    uint32_t top_right, top_left, bar;
+  } cases[] = {
+      {L"", blue, light_gray, 0xFFFFFF},
+      {L" clockwise=\"false\"", light_gray, blue, 0xFFFFFF},
+      {L" circular=\"false\"", 0xFFFFFF, blue, blue},  // a bar 15 wide
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(base::WideToUtf8(c.extra));
+    ASSERT_TRUE(Build(std::wstring(L"<Window><HBox><CircleProgress name=\"c\" width=\"60\" height=\"60\" circlewidth=\"6\""
+                                   L" bgcolor=\"light_gray\" fgcolor=\"blue\" progresscolor=\"blue\" value=\"25\"") +
+                      c.extra + L"/></HBox></Window>"));
+    EXPECT_EQ(Find(L"c")->GetType(), L"CircleProgress");
+    std::unique_ptr<IRenderContext> surface = PaintWindow(60, 60);
+    // Mid-stroke, 45 degrees either side of the top (radius 27 about 30,30).
+    EXPECT_EQ(Rgb(Pixel(surface.get(), 49, 11)), c.top_right);
+    EXPECT_EQ(Rgb(Pixel(surface.get(), 11, 11)), c.top_left);
+    EXPECT_EQ(Rgb(Pixel(surface.get(), 2, 2)), c.bar);  // outside the ring
   }
 }
 

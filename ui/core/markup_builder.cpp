@@ -13,9 +13,11 @@
 #include "ui/control/attribute_values.h"
 #include "ui/control/button.h"
 #include "ui/control/check_box.h"
+#include "ui/control/circle_progress.h"
 #include "ui/control/control.h"
 #include "ui/control/label.h"
 #include "ui/control/option.h"
+#include "ui/control/progress.h"
 #include "ui/core/global_skin.h"
 #include "ui/window/window.h"
 
@@ -41,6 +43,8 @@ std::map<std::wstring, ControlCreator>& CreatorTable() {
     t[L"ButtonBox"] = [] { return std::unique_ptr<Control>(std::make_unique<ButtonBox>()); };
     t[L"CheckBoxBox"] = [] { return std::unique_ptr<Control>(std::make_unique<CheckBoxBox>()); };
     t[L"OptionBox"] = [] { return std::unique_ptr<Control>(std::make_unique<OptionBox>()); };
+    t[L"Progress"] = [] { return std::unique_ptr<Control>(std::make_unique<Progress>()); };
+    t[L"CircleProgress"] = [] { return std::unique_ptr<Control>(std::make_unique<CircleProgress>()); };
     return t;
   }();
   return table;
