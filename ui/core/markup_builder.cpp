@@ -11,7 +11,11 @@
 #include "ui/box/child_box.h"
 #include "ui/box/tab_box.h"
 #include "ui/control/attribute_values.h"
+#include "ui/control/button.h"
+#include "ui/control/check_box.h"
 #include "ui/control/control.h"
+#include "ui/control/label.h"
+#include "ui/control/option.h"
 #include "ui/core/global_skin.h"
 #include "ui/window/window.h"
 
@@ -29,6 +33,14 @@ std::map<std::wstring, ControlCreator>& CreatorTable() {
     t[L"TabBox"] = [] { return std::unique_ptr<Control>(std::make_unique<TabBox>()); };
     t[L"TileBox"] = [] { return std::unique_ptr<Control>(std::make_unique<TileBox>()); };
     t[L"ChildBox"] = [] { return std::unique_ptr<Control>(std::make_unique<ChildBox>()); };
+    t[L"Label"] = [] { return std::unique_ptr<Control>(std::make_unique<Label>()); };
+    t[L"Button"] = [] { return std::unique_ptr<Control>(std::make_unique<Button>()); };
+    t[L"CheckBox"] = [] { return std::unique_ptr<Control>(std::make_unique<CheckBox>()); };
+    t[L"Option"] = [] { return std::unique_ptr<Control>(std::make_unique<Option>()); };
+    t[L"LabelBox"] = [] { return std::unique_ptr<Control>(std::make_unique<LabelBox>()); };
+    t[L"ButtonBox"] = [] { return std::unique_ptr<Control>(std::make_unique<ButtonBox>()); };
+    t[L"CheckBoxBox"] = [] { return std::unique_ptr<Control>(std::make_unique<CheckBoxBox>()); };
+    t[L"OptionBox"] = [] { return std::unique_ptr<Control>(std::make_unique<OptionBox>()); };
     return t;
   }();
   return table;

@@ -1,0 +1,376 @@
+// Labels, buttons, check boxes, options and progress bars built from
+// markup, driven by events and painted off screen.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "ui/control/button.h"
+#include "ui/control/check_box.h"
+#include "ui/control/label.h"
+#include "ui/control/option.h"
+#include "ui/control/tree_test_support.h"
+
+namespace ui {
+namespace {
+
+using testing::Pixel;
+using testing::Rgb;
+
+class StandardControlsTest : public testing::TreeTest {
+ protected:
+  // Records "name:select" / "name:unselect" / "name:click" for |names|.
+  void Watch(Window* window, std::initializer_list<const wchar_t*> names) {
+    for (const wchar_t* name : names) {
+      Control* c = window->FindControl(name);
+      ASSERT_TRUE(c) << base::WideToUtf8(name);
+      const std::string n = base::WideToUtf8(name);
+      c->Subscribe(kEventSelect, Note(n + ":select"));
+      c->Subscribe(kEventUnSelect, Note(n + ":unselect"));
+      c->Subscribe(kEventClick, Note(n + ":click"));
+    }
+  }
+  EventHandler Note(const std::string& what) {
+    return [this, what](EventArgs*) {
+      log_.push_back(what);
+      return true;
+    };
+  }
+  ISelectable* Sel(const wchar_t* name) { return dynamic_cast<ISelectable*>(Find(name)); }
+
+  // The bounding box of the pixels within |tolerance| of |rgb| per channel.
+  static RECT Inked(IRenderContext* surface, uint32_t rgb, int tolerance = 40) {
+    RECT box{surface->GetWidth(), surface->GetHeight(), -1, -1};
+    for (int y = 0; y < surface->GetHeight(); ++y) {
+      for (int x = 0; x < surface->GetWidth(); ++x) {
+        const uint32_t p = Rgb(Pixel(surface, x, y));
+        bool match = true;
+        for (int shift : {0, 8, 16})
+          match = match && std::abs(int((p >> shift) & 0xFF) - int((rgb >> shift) & 0xFF)) <= tolerance;
+        if (!match) continue;
+        box = RECT{std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
+                   std::max<LONG>(box.bottom, y + 1)};
+      }
+    }
+    return box;
+  }
+
+  std::vector<std::string> log_;
+};
+
+// Every element name makes its kind; the button kinds (and what derives
+// from them) answer IsButton for the caption hit test.
+TEST_F(StandardControlsTest, ElementNamesMakeTheirKinds) {
+  ASSERT_TRUE(Build(L"<Window><VBox><Label name=\"Label\"/><Button name=\"Button\"/><CheckBox name=\"CheckBox\"/>"
+                    L"<Option name=\"Option\"/><LabelBox name=\"LabelBox\"/><ButtonBox name=\"ButtonBox\"/>"
+                    L"<CheckBoxBox name=\"CheckBoxBox\"><Label name=\"inner\"/></CheckBoxBox>"
+                    L"<OptionBox name=\"OptionBox\"/></VBox></Window>"));
+  const struct {
+    const wchar_t* name;
+    bool button;
+    bool box;
+  } kinds[] = {{L"Label", false, false},   {L"Button", true, false},   {L"CheckBox", true, false},
+               {L"Option", true, false},   {L"LabelBox", false, true}, {L"ButtonBox", true, true},
+               {L"CheckBoxBox", true, true}, {L"OptionBox", true, true}};
+  for (const auto& k : kinds) {
+    SCOPED_TRACE(base::WideToUtf8(k.name));
+    Control* c = Find(k.name);
+    ASSERT_TRUE(c);
+    EXPECT_EQ(c->GetType(), k.name);
+    EXPECT_EQ(c->IsButton(), k.button);
+    EXPECT_EQ(dynamic_cast<Box*>(c) != nullptr, k.box);
+    EXPECT_EQ(c->ControlFlags(), k.button ? 1u : 0u);  // labels are no tab stops
+  }
+  EXPECT_EQ(Find(L"inner")->GetParent(), Find(L"CheckBoxBox"));
+}
+
+// The "align" words by substring in a fixed order: "vcenter" centres both
+// ways (and contains "center"), "left" and "right" drop the single line.
+TEST_F(StandardControlsTest, AlignWords) {
+  const struct {
+    const wchar_t* value;
+    UINT style;
+  } cases[] = {
+      {L"", 0x8120},
+      {L"left", 0x8100},
+      {L"center", 0x8121},
+      {L"right", 0x8102},
+      {L"top", 0x8120},
+      {L"vcenter", 0x8125},
+      {L"bottom", 0x8128},
+      {L"left vcenter", 0x8125},
+      {L"vcenter left", 0x8125},
+      {L"right bottom", 0x812A},
+      {L"right vcenter", 0x8127},  // "center" comes before "right", "vcenter" after
+      {L"centre", 0x8120},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(base::WideToUtf8(c.value));
+    EXPECT_EQ(ApplyTextAlign(kLabelDefaultTextStyle, c.value), c.style);
+  }
+  // Painted: "left vcenter" puts the text in the middle of the label.
+  ASSERT_TRUE(Build(L"<Window><HBox><Label name=\"l\" width=\"240\" height=\"60\" text=\"Install\" align=\"left vcenter\""
+                    L" font=\"system_bold_24\" normaltextcolor=\"black\"/></HBox></Window>"));
+  std::unique_ptr<IRenderContext> surface = PaintWindow(240, 60);
+  const RECT ink = Inked(surface.get(), 0x000000, 60);
+  ASSERT_LT(ink.left, ink.right) << "no text painted";
+  EXPECT_NEAR((ink.left + ink.right) / 2, 120, 4) << testing::RectText(ink);
+  EXPECT_NEAR((ink.top + ink.bottom) / 2, 30, 5) << testing::RectText(ink);
+}
+
+// The text id speaks while the text is empty; a text set later wins, and
+// clearing it brings the id's text back. UTF-8 both ways.
+TEST_F(StandardControlsTest, TextIdFallbackAndUtf8) {
+  ASSERT_TRUE(Build(L"<Window><HBox><Button name=\"b\" textid=\"STRID_ENDPAGE_START\"/></HBox></Window>"));
+  auto* b = dynamic_cast<Button*>(Find(L"b"));
+  ASSERT_TRUE(b);
+  EXPECT_EQ(b->GetText(), L"Start Now");
+  b->SetTextUtf8("Gr\xC3\xBC\xC3\x9F" "e");
+  EXPECT_EQ(b->GetText(), L"Gr\u00FC\u00DFe");
+  EXPECT_EQ(b->TextUtf8(), "Gr\xC3\xBC\xC3\x9F" "e");
+  b->SetText(L"");
+  EXPECT_EQ(b->GetText(), L"Start Now");
+  b->SetTextIdUtf8("STRID_NO_SUCH_KEY");
+  EXPECT_EQ(b->GetText(), L"");
+}
+
+// Auto size: text plus padding; a longer text re-arranges; a label free
+// to grow (no maximum width) that does not fit wraps to the space.
+TEST_F(StandardControlsTest, AutoSizeMeasuresText) {
+  ASSERT_TRUE(Build(L"<Window><VBox><HBox height=\"auto\"><Label name=\"plain\" width=\"auto\" height=\"auto\""
+                    L" text=\"Install Now\"/><Label name=\"padded\" width=\"auto\" height=\"auto\" text=\"Install Now\""
+                    L" textpadding=\"4,2,6,3\"/></HBox></VBox></Window>"));
+  Arrange(400, 300);
+  const RECT plain = Pos(L"plain");
+  const RECT padded = Pos(L"padded");
+  const LONG w = plain.right - plain.left;
+  const LONG h = plain.bottom - plain.top;
+  EXPECT_GT(w, 30);
+  EXPECT_GT(h, 8);
+  EXPECT_EQ(padded.right - padded.left, w + 10);
+  EXPECT_EQ(padded.bottom - padded.top, h + 5);
+
+  auto* label = dynamic_cast<Label*>(Find(L"plain"));
+  window_.SetArrangePending(false);
+  label->SetText(L"Install Now");
+  EXPECT_FALSE(window_.IsArrangePending()) << "an equal text changes nothing";
+  label->SetText(L"Install Now, please");
+  EXPECT_TRUE(window_.IsArrangePending());
+  Arrange(400, 300);
+  EXPECT_GT(Pos(L"plain").right - Pos(L"plain").left, w);
+
+  ASSERT_TRUE(Build(L"<Window><VBox><Label name=\"wrap\" width=\"auto\" height=\"auto\" maxwidth=\"stretch\""
+                    L" singleline=\"false\" text=\"One-Stop PDF Editor and Reader, powerful and free\"/>"
+                    L"<Label name=\"line\" width=\"auto\" height=\"auto\" text=\"One line\"/></VBox></Window>"));
+  Arrange(120, 300);
+  const RECT wrap = Pos(L"wrap");
+  const RECT line = Pos(L"line");
+  EXPECT_LE(wrap.right - wrap.left, 120);
+  EXPECT_GE(wrap.bottom - wrap.top, 2 * (line.bottom - line.top)) << testing::RectText(wrap);
+}
+
+// Selecting: a check box toggles on click and re-selecting it sends
+// nothing; an option re-selected sends "select" again and a click never
+// unselects it.
+TEST_F(StandardControlsTest, SelectEvents) {
+  ASSERT_TRUE(Build(L"<Window><HBox><CheckBox name=\"cb\"/><Option name=\"op\"/></HBox></Window>"));
+  Watch(&window_, {L"cb", L"op"});
+  const struct {
+    const wchar_t* name;
+    int action;  // 1 SetSelected(true), 0 SetSelected(false), 2 Activate
+    std::vector<std::string> expected;
+    bool selected;
+  } steps[] = {
+      {L"cb", 1, {"cb:select"}, true},
+      {L"cb", 1, {}, true},
+      {L"cb", 2, {"cb:click", "cb:unselect"}, false},
+      {L"cb", 0, {}, false},
+      {L"op", 1, {"op:select"}, true},
+      {L"op", 1, {"op:select"}, true},
+      {L"op", 2, {"op:click", "op:select"}, true},
+      {L"op", 0, {"op:unselect"}, false},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(base::WideToUtf8(s.name) + " action " + std::to_string(s.action));
+    log_.clear();
+    Control* c = Find(s.name);
+    if (s.action == 2)
+      c->Activate();
+    else
+      Sel(s.name)->SetSelected(s.action == 1, true);
+    EXPECT_EQ(log_, s.expected);
+    EXPECT_EQ(Sel(s.name)->IsSelected(), s.selected);
+  }
+  // Without events an option still says "unselect"; a check box is silent.
+  log_.clear();
+  Sel(L"op")->SetSelected(false, false);
+  Sel(L"cb")->SetSelected(true, false);
+  EXPECT_EQ(log_, std::vector<std::string>{"op:unselect"});
+}
+
+// A group is one window's: selecting unselects the others of the group in
+// that window only. A destroyed option leaves its group; an option given a
+// window later joins it then; a detached tree leaves the table.
+TEST_F(StandardControlsTest, OptionGroupsPerWindow) {
+  const wchar_t* markup =
+      L"<Window><HBox name=\"row\"><Option name=\"a\" group=\"g\" selected=\"true\"/><OptionBox name=\"b\" group=\"g\"/>"
+      L"<Option name=\"c\" group=\"other\" selected=\"true\"/></HBox></Window>";
+  ASSERT_TRUE(Build(markup));
+  testing::RecordingWindow second;
+  MarkupBuilder builder;
+  ASSERT_TRUE(builder.Create(markup, &second));
+  ASSERT_TRUE(window_.GetOptionGroup(L"g"));
+  EXPECT_EQ(window_.GetOptionGroup(L"g")->size(), 2u);
+
+  Watch(&window_, {L"a", L"b", L"c"});
+  Find(L"b")->Activate();
+  EXPECT_EQ(log_, (std::vector<std::string>{"b:click", "a:unselect", "b:select"}));
+  EXPECT_FALSE(Sel(L"a")->IsSelected());
+  EXPECT_TRUE(Sel(L"c")->IsSelected());
+  EXPECT_TRUE(dynamic_cast<ISelectable*>(second.FindControl(L"a"))->IsSelected()) << "another window's group";
+
+  // Destroyed: gone from the table, and selecting the others reads no freed option.
+  Box* row = dynamic_cast<Box*>(Find(L"row"));
+  row->SetDefersDeletion(false);
+  ASSERT_TRUE(row->Remove(Find(L"a")));
+  ASSERT_EQ(window_.GetOptionGroup(L"g")->size(), 1u);
+  Sel(L"b")->SetSelected(true, true);
+
+  // A later window: the option joins when the box it is added to has one.
+  auto late = std::make_unique<Option>();
+  late->SetName(L"late");
+  late->SetGroup(L"g");
+  EXPECT_EQ(window_.GetOptionGroup(L"g")->size(), 1u);
+  ASSERT_TRUE(row->Add(late.release()));
+  ASSERT_EQ(window_.GetOptionGroup(L"g")->size(), 2u);
+  log_.clear();
+  Find(L"late")->Activate();
+  EXPECT_FALSE(Sel(L"b")->IsSelected());
+  EXPECT_EQ(log_, std::vector<std::string>{"b:unselect"});
+
+  // Regrouped: leaves "g"; detached: the window keeps no member.
+  dynamic_cast<Option*>(Find(L"late"))->SetGroup(L"other");
+  EXPECT_FALSE(Sel(L"c")->IsSelected());
+  EXPECT_EQ(window_.GetOptionGroup(L"g")->size(), 1u);
+  std::unique_ptr<Box> detached = window_.DetachRoot();
+  EXPECT_EQ(window_.GetOptionGroup(L"g"), nullptr);
+  EXPECT_EQ(window_.GetOptionGroup(L"other"), nullptr);
+  detached.reset();
+  EXPECT_EQ(window_.GetOptionGroup(L"g"), nullptr);
+}
+
+// Space and Return click a focused, enabled button; other keys and a
+// disabled button do not. A check box toggles by key as by mouse.
+TEST_F(StandardControlsTest, KeysActivateButtons) {
+  ASSERT_TRUE(Build(L"<Window><HBox><Button name=\"b\"/><CheckBox name=\"cb\"/><Label name=\"l\"/></HBox></Window>"));
+  Watch(&window_, {L"b", L"cb", L"l"});
+  const struct {
+    const wchar_t* name;
+    wchar_t key;
+    bool enabled;
+    std::vector<std::string> expected;
+  } cases[] = {
+      {L"b", VK_SPACE, true, {"b:click"}},
+      {L"b", VK_RETURN, true, {"b:click"}},
+      {L"b", L'A', true, {}},
+      {L"b", VK_SPACE, false, {}},
+      {L"cb", VK_RETURN, true, {"cb:click", "cb:select"}},
+      {L"l", VK_SPACE, true, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(base::WideToUtf8(c.name) + " key " + std::to_string(c.key));
+    Control* control = Find(c.name);
+    control->SetEnabled(c.enabled);
+    log_.clear();
+    control->SendEvent(kEventKeyDown, c.key, 0, c.key);
+    EXPECT_EQ(log_, c.expected);
+    control->SetEnabled(true);
+  }
+}
+
+// A button without mouse input hands its mouse events to its parent (the
+// wheel still reaches a scrolling box) and is not pushed; with mouse input
+// a press is its own. The context menu carries the request's point.
+TEST_F(StandardControlsTest, MouseOffButtonPassesToParent) {
+  ASSERT_TRUE(Build(L"<Window><HBox name=\"row\"><Button name=\"off\" mouse=\"false\"/><Button name=\"on\" menu=\"true\"/>"
+                    L"</HBox></Window>"));
+  Box* row = dynamic_cast<Box*>(Find(L"row"));
+  std::vector<std::pair<int, Control*>> seen;
+  row->SubscribeBubbled(kEventAll, [&](EventArgs* args) {
+    seen.emplace_back(args->type, args->sender);
+    return true;
+  });
+  Control* off = Find(L"off");
+  Control* on = Find(L"on");
+  off->SendEvent(kEventMouseScrollWheel, MAKEWPARAM(0, WHEEL_DELTA));
+  off->SendEvent(kEventMouseButtonDown);
+  on->SendEvent(kEventMouseButtonDown);
+  EXPECT_EQ(off->GetState(), kStateNormal);
+  EXPECT_EQ(on->GetState(), kStatePushed);
+  EXPECT_EQ(seen, (std::vector<std::pair<int, Control*>>{{kEventMouseScrollWheel, off}, {kEventMouseButtonDown, off}}));
+
+  POINT menu_point{0, 0};
+  on->Subscribe(kEventMouseMenu, [&](EventArgs* args) {
+    menu_point = args->mouse_point;
+    return true;
+  });
+  window_.SetLastMousePos(POINT{1, 1});
+  EventArgs request;
+  request.type = kEventInternalMenu;
+  request.sender = on;
+  request.mouse_point = POINT{17, 9};
+  on->DeliverEvent(&request);
+  EXPECT_EQ(menu_point.x, 17);
+  EXPECT_EQ(menu_point.y, 9);
+}
+
+// Painting by state: the hot text colour fades in over the normal one; a
+// selected check box paints its selected colour and text colour, disabled
+// the disabled text colour.
+TEST_F(StandardControlsTest, TextAndSelectedColoursPaint) {
+  ASSERT_TRUE(Build(L"<Window><HBox><CheckBox name=\"cb\" width=\"200\" height=\"40\" text=\"Wg\" font=\"system_bold_24\""
+                    L" normaltextcolor=\"black\" hottextcolor=\"blue\" selectedtextcolor=\"red\" normalcolor=\"white\""
+                    L" selectednormalcolor=\"light_gray\" disabledtextcolor=\"green\"/></HBox></Window>"));
+  auto* cb = dynamic_cast<CheckBox*>(Find(L"cb"));
+  const uint32_t black = 0x000000, blue = Rgb(GlobalResources::GetTextColor(L"blue"));
+  const uint32_t red = Rgb(GlobalResources::GetTextColor(L"red"));
+  const uint32_t green = Rgb(GlobalResources::GetTextColor(L"green"));
+  const uint32_t light_gray = Rgb(GlobalResources::GetTextColor(L"light_gray"));
+  ASSERT_NE(green, 0u);
+  const struct {
+    const char* what;
+    int step;  // 0 none, 1 mouse enter (fade finished), 2 select, 3 disable
+    uint32_t text;
+    uint32_t background;
+  } steps[] = {
+      {"at rest", 0, black, 0xFFFFFF},
+      {"hot", 1, blue, 0xFFFFFF},
+      {"selected", 2, red, light_gray},
+      {"selected and disabled", 3, green, light_gray},
+  };
+  for (const auto& s : steps) {
+    SCOPED_TRACE(s.what);
+    if (s.step == 1) {
+      window_.SetHoverControl(cb);
+      cb->SendEvent(kEventMouseEnter);
+      AnimationPlayer* hot = cb->Animations()->PlayerFor(kFadeHot);
+      ASSERT_TRUE(hot && hot->IsPlaying());
+      hot->AdvanceForTesting(1000);
+    }
+    if (s.step == 2) cb->SetSelected(true, true);
+    if (s.step == 3) cb->SetEnabled(false);
+    std::unique_ptr<IRenderContext> surface = PaintWindow(200, 40);
+    EXPECT_EQ(Rgb(Pixel(surface.get(), 190, 35)), s.background);
+    const RECT ink = Inked(surface.get(), s.text, 24);
+    EXPECT_LT(ink.left, ink.right) << "no text in the expected colour";
+    for (uint32_t other : {black, blue, red, green}) {
+      if (other == s.text) continue;
+      const RECT stray = Inked(surface.get(), other, 24);
+      EXPECT_GE(stray.left, stray.right) << "text also in " << std::hex << other;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ui
