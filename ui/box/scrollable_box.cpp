@@ -395,7 +395,7 @@ void ScrollableBox::HandleMessage(EventArgs* args) {
   const bool horizontal = !vertical && HasRange(hbar_) && hbar_->IsEnabled();
   if (vertical || horizontal) {
     if (type == kEventKeyDown) {
-      switch (args->wparam) {
+      switch (args->key) {
         case VK_PRIOR: vertical ? PageUp() : PageLeft(); return;
         case VK_NEXT: vertical ? PageDown() : PageRight(); return;
         case VK_END: vertical ? ScrollToBottom() : ScrollToRightEnd(); return;

@@ -7,7 +7,16 @@
 // the skin's classes "vscrollbar" and "hscrollbar", are owned by the box
 // (not children of its list) and are painted on top of the content.
 // Keys, the wheel, touch and the bars move the position; every move clamps
-// to the range, repaints and sends "scrollchange" (50). UI thread only.
+// to the range, repaints and sends "scrollchange" (50).
+//
+// Attributes: "vscrollbar", "hscrollbar" (make or drop a bar),
+// "vscrollbarstyle", "hscrollbarstyle" (an attribute list for the bar, made
+// first), "scrollbarpadding", "vscrollunit", "hscrollunit" (pixels per step,
+// 30; 0 steps 20), "scrollbarfloat" (true: bars overlay the content; false:
+// a bar with a range takes its room), "defaultdisplayscrollbar" (true: a bar
+// that gets a range shows at once, even one that hides itself until the
+// pointer comes, and goes when the pointer leaves) and "holdend" (a view at
+// the end stays at the end when the content grows). UI thread only.
 #ifndef UI_BOX_SCROLLABLE_BOX_H_
 #define UI_BOX_SCROLLABLE_BOX_H_
 
