@@ -9,6 +9,7 @@
 #include "base/log/log.h"
 #include "ui/box/box.h"
 #include "ui/box/child_box.h"
+#include "ui/box/list_box.h"
 #include "ui/box/tab_box.h"
 #include "ui/control/attribute_values.h"
 #include "ui/control/button.h"
@@ -18,6 +19,7 @@
 #include "ui/control/label.h"
 #include "ui/control/option.h"
 #include "ui/control/progress.h"
+#include "ui/control/scroll_bar.h"
 #include "ui/core/global_skin.h"
 #include "ui/window/window.h"
 
@@ -45,6 +47,14 @@ std::map<std::wstring, ControlCreator>& CreatorTable() {
     t[L"OptionBox"] = [] { return std::unique_ptr<Control>(std::make_unique<OptionBox>()); };
     t[L"Progress"] = [] { return std::unique_ptr<Control>(std::make_unique<Progress>()); };
     t[L"CircleProgress"] = [] { return std::unique_ptr<Control>(std::make_unique<CircleProgress>()); };
+    t[L"ScrollBar"] = [] { return std::unique_ptr<Control>(std::make_unique<ScrollBar>()); };
+    t[L"ListBox"] = [] { return std::unique_ptr<Control>(std::make_unique<ListBox>()); };
+    t[L"HListBox"] = [] { return std::unique_ptr<Control>(std::make_unique<ListBox>(std::make_unique<HLayout>())); };
+    t[L"VListBox"] = [] { return std::unique_ptr<Control>(std::make_unique<ListBox>(std::make_unique<VLayout>())); };
+    t[L"TileListBox"] = [] {
+      return std::unique_ptr<Control>(std::make_unique<ListBox>(std::make_unique<TileLayout>()));
+    };
+    t[L"ListContainerElement"] = [] { return std::unique_ptr<Control>(std::make_unique<ListContainerElement>()); };
     return t;
   }();
   return table;
