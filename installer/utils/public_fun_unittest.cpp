@@ -176,7 +176,13 @@ std::string ReportUnderLocale(const std::wstring& loader, const std::wstring& lc
   RemoveFile(report);
   ::SetEnvironmentVariableW(L"LC_ALL", lc_all.c_str());
   ::SetEnvironmentVariableW(L"VARNO_UI_LANGUAGE_REPORT", report.c_str());
-  std::wstring command = L"wine \"" + ModuleFilePath(nullptr) + L"\"";
+  // The loader's own name as argv[0]: a 64-bit-only loader started as
+  // "wine" takes itself for the 32-bit one and fails to exec its partner.
+  wchar_t unix_loader[MAX_PATH] = {};
+  ::GetEnvironmentVariableW(L"WINELOADER", unix_loader, MAX_PATH);
+  std::wstring name(unix_loader);
+  name = name.substr(name.find_last_of(L'/') + 1);
+  std::wstring command = (name.empty() ? std::wstring(L"wine") : name) + L" \"" + ModuleFilePath(nullptr) + L"\"";
   STARTUPINFOW startup = {};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION started = {};
