@@ -7,10 +7,11 @@
 //                                             then "rects end"
 //   event <type> <name> <wparam> <lparam>     click, select, unselect, setfocus, scrollchange
 //   moved <left> <top>                        the window moved
-//   size <kind>                               minimized, maximized, restored
+//   size <kind> <l> <t> <r> <b>               minimized, maximized, restored; the window rectangle
 //   visible <name> <0|1>                      after the title buttons acted
 //   wmclose <wparam>                          WM_CLOSE arrived
-//   painted <left> <top> <right> <bottom> <count>  on request (F9): the last paint
+//   firstframe <ms>                           the first frame is presented, since process start
+//   painted <l> <t> <r> <b> <count> <us>      on request (F9): the last paint and its time
 //   memory <working set bytes>                on request (F8)
 // Usage: gallery.exe [--skin file.xml] [--items N] [--seconds S]
 #include <windows.h>
@@ -24,8 +25,10 @@
 #include <memory>
 #include <string>
 
+#include "tools/bench/process_clock.h"
 #include "ui/box/box.h"
 #include "ui/control/control.h"
+#include "ui/control/label.h"
 #include "ui/core/global_resources.h"
 #include "ui/core/markup_builder.h"
 #include "ui/window/window_impl_base.h"
@@ -40,6 +43,12 @@ void Print(const char* format, ...) {
   std::fflush(stdout);
 }
 
+double Microseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
+  LARGE_INTEGER frequency;
+  ::QueryPerformanceFrequency(&frequency);
+  return static_cast<double>(to.QuadPart - from.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
 std::string Narrow(const std::wstring& text) {
   std::string out;
   for (wchar_t c : text) out += (c > 32 && c < 127) ? static_cast<char>(c) : '_';
@@ -49,6 +58,11 @@ std::string Narrow(const std::wstring& text) {
 ui::Control* PrintRect(ui::Control* control, void* data) {
   if (control->GetName().empty()) return nullptr;
   RECT rect = control->GetPos();
+  // Where it shows: less the scroll offset of every box it scrolls in.
+  for (ui::Control* up = control->GetParent(); up; up = up->GetParent()) {
+    const SIZE offset = up->GetScrollOffset();
+    ::OffsetRect(&rect, -offset.cx, -offset.cy);
+  }
   POINT corners[2] = {{rect.left, rect.top}, {rect.right, rect.bottom}};
   ::MapWindowPoints(static_cast<HWND>(data), nullptr, corners, 2);
   Print("rect %s %ld %ld %ld %ld\n", Narrow(control->GetName()).c_str(), corners[0].x, corners[0].y, corners[1].x,
@@ -67,15 +81,27 @@ class GalleryWindow : public ui::WindowImplBase {
   void OnSkinLoaded() override {
     if (ui::Control* list = FindControl(L"list")) {
       if (auto* box = dynamic_cast<ui::Box*>(list)) {
+        // One document for all: its root's children join the list.
+        std::wstring markup = L"<Window>";
         for (int i = 1; i < items_; ++i) {
-          const std::wstring markup = L"<ListContainerElement class=\"listitem\" name=\"item" + std::to_wstring(i) +
-                                      L"\"><Label text=\"Item " + std::to_wstring(i) +
-                                      L"\" margin=\"8,6,0,0\" mouse=\"false\"/></ListContainerElement>";
-          ui::MarkupBuilder builder;
-          builder.Create(markup, this, box);
+          markup += L"<ListContainerElement class=\"listitem\" name=\"item" + std::to_wstring(i) +
+                    L"\"><Label text=\"Item " + std::to_wstring(i) +
+                    L"\" margin=\"8,6,0,0\" mouse=\"false\"/></ListContainerElement>";
         }
+        markup += L"</Window>";
+        ui::MarkupBuilder builder;
+        builder.Create(markup, this, box);
       }
     }
+    // Text of any length must be safe: a 20000-character tooltip and a
+    // label of 100000 characters (the label ends in an ellipsis).
+    if (ui::Control* control = FindControl(L"longtip")) {
+      std::wstring tip;
+      for (int i = 0; tip.size() < 20000; ++i) tip += L"tip " + std::to_wstring(i) + L" ";
+      control->SetTooltipText(tip);
+    }
+    if (auto* label = dynamic_cast<ui::Label*>(FindControl(L"longtext")))
+      label->SetText(L"Long text " + std::wstring(100000, L'x'));
     GetRoot()->FindControl(&Watch, this, 0);
   }
 
@@ -94,6 +120,18 @@ class GalleryWindow : public ui::WindowImplBase {
 
   LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) override {
     switch (message) {
+      case WM_PAINT: {
+        LARGE_INTEGER start, end;
+        ::QueryPerformanceCounter(&start);
+        const LRESULT result = WindowImplBase::HandleMessage(message, wparam, lparam);
+        ::QueryPerformanceCounter(&end);
+        if (GetPaintCount() > paints_seen_) {
+          paints_seen_ = GetPaintCount();
+          last_paint_us_ = Microseconds(start, end);
+          if (paints_seen_ == 1) Print("firstframe %.1f\n", MillisecondsSinceProcessStart());
+        }
+        return result;
+      }
       case WM_CLOSE:
         Print("wmclose %u\n", static_cast<unsigned>(wparam));
         break;
@@ -104,15 +142,20 @@ class GalleryWindow : public ui::WindowImplBase {
           Print("moved %ld %ld\n", rect.left, rect.top);
         }
         break;
-      case WM_SIZE:
-        if (wparam == SIZE_MINIMIZED) Print("size minimized\n");
-        if (wparam == SIZE_MAXIMIZED) Print("size maximized\n");
-        if (wparam == SIZE_RESTORED && !first_layout_) Print("size restored\n");
+      case WM_SIZE: {
+        RECT r;
+        ::GetWindowRect(GetHWND(), &r);
+        const char* kind = wparam == SIZE_MINIMIZED   ? "minimized"
+                           : wparam == SIZE_MAXIMIZED ? "maximized"
+                           : (wparam == SIZE_RESTORED && !first_layout_) ? "restored" : nullptr;
+        if (kind) Print("size %s %ld %ld %ld %ld\n", kind, r.left, r.top, r.right, r.bottom);
         break;
+      }
       case WM_KEYDOWN:
         if (wparam == VK_F9) {
           const RECT r = GetLastPaintRect();
-          Print("painted %ld %ld %ld %ld %d\n", r.left, r.top, r.right, r.bottom, GetPaintCount());
+          Print("painted %ld %ld %ld %ld %d %.0f\n", r.left, r.top, r.right, r.bottom, GetPaintCount(),
+                last_paint_us_);
           return 0;
         }
         if (wparam == VK_F8) {
@@ -167,6 +210,8 @@ class GalleryWindow : public ui::WindowImplBase {
 
   std::wstring skin_;
   int items_;
+  int paints_seen_ = 0;
+  double last_paint_us_ = 0;
   bool pending_visibility_ = false;
 
  public:

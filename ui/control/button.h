@@ -16,7 +16,8 @@ namespace ui {
 template <typename T>
 class ButtonTemplate : public LabelTemplate<T> {
  public:
-  ButtonTemplate() = default;
+  // A button's words sit in its middle; a check box's beside its mark.
+  ButtonTemplate() { this->text_style_ = DT_CENTER | DT_VCENTER | DT_END_ELLIPSIS | DT_NOCLIP | DT_SINGLELINE; }
 
   std::wstring GetType() const override;
   bool IsButton() const override { return true; }

@@ -28,7 +28,7 @@ class ISelectable {
 template <typename T>
 class CheckBoxTemplate : public ButtonTemplate<T>, public ISelectable {
  public:
-  CheckBoxTemplate() = default;
+  CheckBoxTemplate() { this->text_style_ = DT_VCENTER | DT_END_ELLIPSIS | DT_NOCLIP | DT_SINGLELINE; }
 
   std::wstring GetType() const override;
   bool IsSelected() const override { return selected_; }

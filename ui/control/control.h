@@ -96,7 +96,10 @@ class Control : public PlaceHolder, public FadeTarget {
   virtual void SetKeyboardEnabled(bool enabled) { keyboard_enabled_ = enabled; }
   virtual bool IsFocused() const { return focused_; }
   virtual void SetFocus();
-  virtual UINT ControlFlags() const { return 1; }
+  // 1 marks a tab stop. Only what acts on keys is one (buttons and what
+  // derives from them, text input): Tab must not stop on spacers, images
+  // and containers, where the focus would vanish from the user's sight.
+  virtual UINT ControlFlags() const { return 0; }
   virtual bool IsMouseHeld() const { return mouse_focused_; }
   virtual void SetMouseHeld(bool held) { mouse_focused_ = held; }
   virtual bool CanActivate() const { return IsVisible() && IsEnabled(); }

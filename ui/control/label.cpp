@@ -76,6 +76,19 @@ std::wstring LabelTemplate<T>::GetType() const {
 template <typename T>
 SIZE LabelTemplate<T>::MeasureSize(SIZE available) {
   const bool fresh = this->NeedsReestimate();
+  if constexpr (!std::is_base_of_v<Box, T>) {
+    // With a text, the text decides an auto size: a state image drawn at a
+    // fixed destination (a check mark beside the words) must not cut the
+    // words off. Without one, the image sizes the control as usual.
+    if (fresh && this->IsAutoSized() && !GetText().empty()) {
+      const SIZE text = MeasureLabelText(available);
+      SIZE size{this->fixed_width_ == kAuto ? text.cx : this->fixed_width_,
+                this->fixed_height_ == kAuto ? text.cy : this->fixed_height_};
+      this->SetReestimate(false);
+      this->estimate_ = size;
+      return size;
+    }
+  }
   SIZE size = T::MeasureSize(available);
   if constexpr (std::is_base_of_v<Box, T>) {
     // A box measures its children only; its own text counts as well.

@@ -601,6 +601,16 @@ void RenderContext_GdiPlus::DrawText(const RECT& rect, const std::wstring& text,
   Gdiplus::RectF box(static_cast<Gdiplus::REAL>(rect.left), static_cast<Gdiplus::REAL>(rect.top),
                      static_cast<Gdiplus::REAL>(Width(rect)),
                      static_cast<Gdiplus::REAL>(Height(rect)));
+  const Gdiplus::REAL line = font->GetHeight(graphics.get());
+  if ((style & DT_SINGLELINE) && box.Height < line) {
+    // A line taller than its box is dropped whole by some GDI+ builds; the
+    // text is not clipped to its box anyway, so give it one line's height
+    // placed as the alignment asks.
+    const Gdiplus::REAL extra = line - box.Height;
+    if (style & DT_VCENTER) box.Y -= extra / 2;
+    else if (style & DT_BOTTOM) box.Y -= extra;
+    box.Height = line;
+  }
   if ((style & DT_VCENTER) && IsFace(font_id, kSimSunFace) &&
       Height(rect) >= font->GetHeight(graphics.get()) + 2) {
     box.Y += 1;  // this face sits a pixel high when centred
