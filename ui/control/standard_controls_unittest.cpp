@@ -173,6 +173,30 @@ TEST_F(StandardControlsTest, AutoSizeMeasuresText) {
   EXPECT_GE(wrap.bottom - wrap.top, 2 * (line.bottom - line.top)) << testing::RectText(wrap);
 }
 
+// A check box as the skins make it: a 16-pixel mark at a fixed destination,
+// words beside it, a 16-pixel height that is less than one line of its
+// 12-pixel font. The words decide the auto width and show; an image-only button
+// still takes its image's size.
+TEST_F(StandardControlsTest, CheckBoxWordsBesideTheirMark) {
+  ASSERT_TRUE(Build(L"<Window><VBox><CheckBox name=\"cb\" text=\"Custom Install\" width=\"auto\" height=\"16\""
+                    L" textpadding=\"20,0,0,0\" font=\"system_12\" normaltextcolor=\"black\""
+                    L" normalimage=\"file='../public/checkbox/check_no.png' dest='0,0,16,16'\"/>"
+                    L"<Button name=\"icon\" width=\"auto\" height=\"auto\""
+                    L" normalimage=\"file='../public/checkbox/check_no.png' dest='0,0,16,16'\"/></VBox></Window>"));
+  Arrange(400, 100);
+  const RECT cb = Pos(L"cb");
+  EXPECT_GT(cb.right - cb.left, 20 + 40) << testing::RectText(cb);
+  EXPECT_EQ(cb.bottom - cb.top, 16);
+  const RECT icon = Pos(L"icon");
+  EXPECT_EQ(icon.right - icon.left, 16);
+  EXPECT_EQ(icon.bottom - icon.top, 16);
+  std::unique_ptr<IRenderContext> surface = PaintWindow(400, 100);
+  const RECT ink = Inked(surface.get(), 0x000000, 60);
+  ASSERT_LT(ink.left, ink.right) << "the words are not painted";
+  EXPECT_GE(ink.left, 20);
+  EXPECT_NEAR((ink.top + ink.bottom) / 2, 8, 4) << testing::RectText(ink);
+}
+
 // Selecting: a check box toggles on click and re-selecting it sends
 // nothing; an option re-selected sends "select" again and a click never
 // unselects it.
