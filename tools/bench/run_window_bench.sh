@@ -12,7 +12,7 @@ export VARNO_ROOT=$root
 . "$root/tools/wine-env.sh"
 default=$root/build/i686
 [ -z "${VARNO_WIN32_UNAVAILABLE:-}" ] || default=$root/build/x86_64
-build=${1:-$default}
+build=$(cd "${1:-$default}" && pwd)
 cmake --build "$build" --target gallery bare_window -- -j2 >/dev/null
 trap wine_env_stop EXIT
 wine_env_start

@@ -21,7 +21,7 @@ def first_frame(command, runs_out):
 
 def gallery_first_frame(runs_out):
     g = ui.Gallery("--items", 100, "--seconds", 3)
-    m = g.expect(r"^firstframe ([\d.]+)$", timeout=60)
+    m = g.expect(r"^firstframe ([\d.]+)", timeout=60)
     if m:
         runs_out.append(float(m.group(1)))
     g.stop(30)

@@ -10,6 +10,7 @@
 //   size <kind> <l> <t> <r> <b>               minimized, maximized, restored; the window rectangle
 //   visible <name> <0|1>                      after the title buttons acted
 //   wmclose <wparam>                          WM_CLOSE arrived
+//   startup entry <ms> resources <ms> created <ms>  since process start: wmain, skin loaded, window built
 //   firstframe <ms>                           the first frame is presented, since process start
 //   painted <l> <t> <r> <b> <count> <us>      on request (F9): the last paint and its time
 //   memory <working set bytes>                on request (F8)
@@ -128,7 +129,7 @@ class GalleryWindow : public ui::WindowImplBase {
         if (GetPaintCount() > paints_seen_) {
           paints_seen_ = GetPaintCount();
           last_paint_us_ = Microseconds(start, end);
-          if (paints_seen_ == 1) Print("firstframe %.1f\n", MillisecondsSinceProcessStart());
+          if (paints_seen_ == 1) Print("firstframe %.1f paint %.1f\n", MillisecondsSinceProcessStart(), last_paint_us_ / 1000);
         }
         return result;
       }
@@ -244,13 +245,18 @@ int wmain(int argc, wchar_t** argv) {
     if (flag == L"--items") items = std::max(1, _wtoi(argv[i + 1]));
     if (flag == L"--seconds") seconds = _wtoi(argv[i + 1]);
   }
+  const double entered = MillisecondsSinceProcessStart();
   ui::GlobalResources::Startup(ExeFolder() + L"gallery_res\\", nullptr, true, L"themes\\default",
                                L"lang\\English");
   int result = 0;
   {
     auto window = std::make_unique<GalleryWindow>(skin, items);
-    if (!window->Create(nullptr, L"VARNO gallery", WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_MAXIMIZEBOX,
-                        0, true, RECT{0, 0, 0, 0})) {
+    const double started = MillisecondsSinceProcessStart();
+    const bool created = window->Create(nullptr, L"VARNO gallery",
+                                        WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, 0, true,
+                                        RECT{0, 0, 0, 0}) != nullptr;
+    Print("startup entry %.1f resources %.1f created %.1f\n", entered, started, MillisecondsSinceProcessStart());
+    if (!created) {
       // Nothing was shown; the window is still ours to destroy.
       Print("create failed\n");
       window.reset();

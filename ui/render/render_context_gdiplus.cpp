@@ -9,6 +9,9 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
+#include <map>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <set>
@@ -21,6 +24,7 @@
 #include "ui/render/render_gdiplus.h"
 #include "ui/render/string_format_gdiplus.h"
 #include "ui/utils/dpi_scaler.h"
+#include "ui/utils/gdiplus_session.h"
 
 namespace ui {
 namespace {
@@ -172,24 +176,17 @@ void NoteRefusedFace(const wchar_t* face, const std::wstring& fallback) {
   QLOG_WAR(L"GDI+ has no family for face:{0}, drawing with:{1}") << face << fallback;
 }
 
-// The GDI+ font for |font_id|: its logical font, else the DC's font. The
-// wide logical font keeps faces named in other scripts intact (the wrapper's
-// HFONT overload reads the ANSI one). A face GDI+ refuses
-// (Wine's GDI+ knows only some of the fonts GDI uses) is drawn with a family
-// it accepts, at the same pixel size and style.
-bool MakeFont(HDC dc, const std::wstring& font_id, GdiplusFont* font) {
-  HFONT hfont = GlobalResources::GetFont(font_id);
-  if (!hfont) hfont = static_cast<HFONT>(::GetCurrentObject(dc, OBJ_FONT));
-  LOGFONTW lf{};
-  if (!hfont || !::GetObjectW(hfont, sizeof(lf), &lf)) {
-    if (!::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf)) return false;
-  }
+// The GDI+ font for a logical font. The wide record keeps faces named in
+// other scripts intact (the wrapper's HFONT overload reads the ANSI one). A
+// face GDI+ refuses (Wine's GDI+ knows only some of the fonts GDI uses) is
+// drawn with a family it accepts, at the same pixel size and style.
+bool MakeFont(HDC dc, const LOGFONTW& lf, GdiplusFont* font) {
   if (font->Create(dc, &lf)) return true;
 
   const std::wstring fallback = FallbackFace();
   NoteRefusedFace(lf.lfFaceName, fallback);
   if (fallback.empty()) {
-    QLOG_ERR(L"no usable font for id:{0}") << font_id;
+    QLOG_ERR(L"no usable font for face:{0}") << lf.lfFaceName;
     return false;
   }
   INT style = Gdiplus::FontStyleRegular;
@@ -205,8 +202,56 @@ bool MakeFont(HDC dc, const std::wstring& font_id, GdiplusFont* font) {
   if (family.GetLastStatus() == Gdiplus::Ok &&
       font->Create(&family, static_cast<Gdiplus::REAL>(pixels), style, Gdiplus::UnitPixel))
     return true;
-  QLOG_ERR(L"no usable font for id:{0}") << font_id;
+  QLOG_ERR(L"no usable font for face:{0}") << lf.lfFaceName;
   return false;
+}
+
+// Fonts made once per LOGFONT and resolution: making one has GDI+ look the
+// family up among the installed fonts, which costs about a millisecond
+// (under Wine several), and a window measures and draws its texts hundreds
+// of times while it starts. Emptied whenever a GDI+ session ends. The lock
+// guards the table; the fonts themselves are used by the UI thread.
+struct FontCache {
+  std::mutex lock;
+  std::map<std::string, std::unique_ptr<GdiplusFont>> fonts;
+};
+
+FontCache& Fonts() {
+  static FontCache cache;
+  return cache;
+}
+
+void ReleaseFonts() {
+  FontCache& cache = Fonts();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  cache.fonts.clear();
+}
+
+// The font for |font_id| (the DC's font when the id is unknown), or null.
+Gdiplus::Font* CachedFont(HDC dc, const std::wstring& font_id) {
+  HFONT hfont = GlobalResources::GetFont(font_id);
+  if (!hfont) hfont = static_cast<HFONT>(::GetCurrentObject(dc, OBJ_FONT));
+  LOGFONTW lf{};
+  if (!hfont || !::GetObjectW(hfont, sizeof(lf), &lf)) {
+    lf = LOGFONTW{};
+    if (!::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf)) return nullptr;
+  }
+  // The key is the whole record: clear what follows the face's end.
+  const size_t face = wcsnlen(lf.lfFaceName, LF_FACESIZE);
+  std::fill(lf.lfFaceName + std::min<size_t>(face, LF_FACESIZE), lf.lfFaceName + LF_FACESIZE, L'\0');
+  const int dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+  std::string key(reinterpret_cast<const char*>(&lf), sizeof(lf));
+  key.append(reinterpret_cast<const char*>(&dpi), sizeof(dpi));
+  FontCache& cache = Fonts();
+  std::lock_guard<std::mutex> hold(cache.lock);
+  auto it = cache.fonts.find(key);
+  if (it != cache.fonts.end()) return it->second ? it->second->get() : nullptr;
+  GdiplusSession::AddReleaseHook(&ReleaseFonts);
+  auto font = std::make_unique<GdiplusFont>();
+  if (!MakeFont(dc, lf, font.get())) font.reset();  // remembered as refused too
+  Gdiplus::Font* made = font ? font->get() : nullptr;
+  cache.fonts.emplace(std::move(key), std::move(font));
+  return made;
 }
 
 // Whether the font record of |font_id| names |face| (as written in the skin).
@@ -586,8 +631,8 @@ void RenderContext_GdiPlus::DrawText(const RECT& rect, const std::wstring& text,
   if (text.empty()) return;
   ScopedGraphics graphics(dc_.Get(), true);
   if (!graphics.ok()) return;
-  GdiplusFont font;
-  if (!MakeFont(dc_.Get(), font_id, &font)) return;
+  Gdiplus::Font* font = CachedFont(dc_.Get(), font_id);
+  if (!font) return;
   DWORD a = ((argb >> 24) * alpha) / 255;
   // With an opaque brush GDI+ may render ClearType text, whose sub-pixel
   // colours carry no usable alpha for a layered window; a brush just below
@@ -615,7 +660,7 @@ void RenderContext_GdiPlus::DrawText(const RECT& rect, const std::wstring& text,
       Height(rect) >= font->GetHeight(graphics.get()) + 2) {
     box.Y += 1;  // this face sits a pixel high when centred
   }
-  graphics->DrawString(text.c_str(), static_cast<INT>(text.size()), font.get(), box, &format,
+  graphics->DrawString(text.c_str(), static_cast<INT>(text.size()), font, box, &format,
                        &brush);
 }
 
@@ -640,26 +685,26 @@ RECT RenderContext_GdiPlus::MeasureText(const std::wstring& text, const std::wst
   RECT result{};
   ScopedGraphics graphics(dc_.Get(), true);
   if (!graphics.ok()) return result;
-  GdiplusFont font;
-  if (!MakeFont(dc_.Get(), font_id, &font)) return result;
+  Gdiplus::Font* font = CachedFont(dc_.Get(), font_id);
+  if (!font) return result;
   Gdiplus::StringFormat format(Gdiplus::StringFormat::GenericTypographic());
   internal::ApplyTextStyle(&format, style, false);
 
   Gdiplus::RectF bounds;
   Gdiplus::Status status;
   if (width == -1) {
-    status = graphics->MeasureString(text.c_str(), static_cast<INT>(text.size()), font.get(),
+    status = graphics->MeasureString(text.c_str(), static_cast<INT>(text.size()), font,
                                      Gdiplus::PointF(0, 0), &format, &bounds);
   } else {
     Gdiplus::REAL height = 0;  // 0: unbounded
     if (style & DT_SINGLELINE) {
       Gdiplus::RectF sample;
-      graphics->MeasureString(kMeasureSample, 2, font.get(), Gdiplus::PointF(0, 0), &format,
+      graphics->MeasureString(kMeasureSample, 2, font, Gdiplus::PointF(0, 0), &format,
                               &sample);
       height = sample.Height;
     }
     Gdiplus::RectF layout(0, 0, static_cast<Gdiplus::REAL>(width), height);
-    status = graphics->MeasureString(text.c_str(), static_cast<INT>(text.size()), font.get(),
+    status = graphics->MeasureString(text.c_str(), static_cast<INT>(text.size()), font,
                                      layout, &format, &bounds);
   }
   if (status != Gdiplus::Ok) {

@@ -17,6 +17,10 @@ class GdiplusSession {
 
   bool started() const { return token_ != 0; }
 
+  // Runs |release| whenever a session ends, before GDI+ stops: caches of
+  // GDI+ objects must be emptied while GDI+ still runs. Any thread.
+  static void AddReleaseHook(void (*release)());
+
  private:
   ULONG_PTR token_ = 0;
 };

@@ -183,6 +183,8 @@ class Window : public virtual base::SupportWeakCallback {
   // Keeps the handle and its DC and makes the render context.
   void AttachNativeWindow(HWND hwnd);
   void Paint();
+  // Hands the surface to a layered window, copying |dirty| at least.
+  void PresentLayered(POINT position, SIZE size, const RECT& dirty, BLENDFUNCTION blend);
   // Resizes the window to an auto-sized root's estimate.
   void SizeToRoot();
   // Mouse routing.

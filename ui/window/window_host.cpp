@@ -227,6 +227,28 @@ void Window::OnLayoutReady() {
   }
 }
 
+void Window::PresentLayered(POINT position, SIZE size, const RECT& dirty, BLENDFUNCTION blend) {
+  // Only the dirty part is copied to the screen where the system can say
+  // so (Vista on): a hover repaints a button, not the whole window.
+  using UpdateIndirect = BOOL(WINAPI*)(HWND, const UPDATELAYEREDWINDOWINFO*);
+  static const auto update_indirect = reinterpret_cast<UpdateIndirect>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"user32.dll"), "UpdateLayeredWindowIndirect")));
+  POINT origin{0, 0};
+  if (update_indirect) {
+    UPDATELAYEREDWINDOWINFO info{};
+    info.cbSize = sizeof(info);
+    info.pptDst = &position;
+    info.psize = &size;
+    info.hdcSrc = render_->GetDC();
+    info.pptSrc = &origin;
+    info.pblend = &blend;
+    info.dwFlags = ULW_ALPHA;
+    info.prcDirty = &dirty;
+    if (update_indirect(hwnd_, &info)) return;
+  }
+  ::UpdateLayeredWindow(hwnd_, nullptr, &position, &size, render_->GetDC(), &origin, 0, &blend, ULW_ALPHA);
+}
+
 void Window::SetWindowAlpha(int alpha) {
   window_alpha_ = static_cast<BYTE>(std::max(0, std::min(alpha, 255)));
   if (!hwnd_ || !layered_ || !render_ || render_->GetWidth() == 0) return;
@@ -669,9 +691,8 @@ void Window::Paint() {
     ::GetWindowRect(hwnd_, &window);
     POINT position{window.left, window.top};
     SIZE size{client.right, client.bottom};
-    POINT origin{0, 0};
     BLENDFUNCTION blend = {AC_SRC_OVER, 0, window_alpha_, AC_SRC_ALPHA};
-    ::UpdateLayeredWindow(hwnd_, nullptr, &position, &size, render_->GetDC(), &origin, 0, &blend, ULW_ALPHA);
+    PresentLayered(position, size, update, blend);
   } else {
     ::BitBlt(paint_dc_, update.left, update.top, update.right - update.left, update.bottom - update.top,
              render_->GetDC(), update.left, update.top, SRCCOPY);
