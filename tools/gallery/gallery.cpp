@@ -6,6 +6,8 @@
 //   rect <name> <left> <top> <right> <bottom> each named control, in screen pixels,
 //                                             then "rects end"
 //   event <type> <name> <wparam> <lparam>     click, select, unselect, setfocus, scrollchange
+//   drop <name> <left> <top> <right> <bottom> a combo's pop-up opened there (after its click)
+//   combo <name> <index>                      each combo's current index, with the rectangles
 //   moved <left> <top>                        the window moved
 //   size <kind> <l> <t> <r> <b>               minimized, maximized, restored; the window rectangle
 //   visible <name> <0|1>                      after the title buttons acted
@@ -28,6 +30,7 @@
 
 #include "tools/bench/process_clock.h"
 #include "ui/box/box.h"
+#include "ui/control/combo.h"
 #include "ui/control/control.h"
 #include "ui/control/label.h"
 #include "ui/core/global_resources.h"
@@ -68,6 +71,8 @@ ui::Control* PrintRect(ui::Control* control, void* data) {
   ::MapWindowPoints(static_cast<HWND>(data), nullptr, corners, 2);
   Print("rect %s %ld %ld %ld %ld\n", Narrow(control->GetName()).c_str(), corners[0].x, corners[0].y, corners[1].x,
         corners[1].y);
+  if (auto* combo = dynamic_cast<ui::Combo*>(control))
+    Print("combo %s %d\n", Narrow(control->GetName()).c_str(), combo->GetCurSel());
   return nullptr;
 }
 
@@ -93,6 +98,19 @@ class GalleryWindow : public ui::WindowImplBase {
         ui::MarkupBuilder builder;
         builder.Create(markup, this, box);
       }
+    }
+    if (auto* combo = dynamic_cast<ui::Combo*>(FindControl(L"combo"))) {
+      // 25 items of 30 pixels: the pop-up is 150 high and scrolls.
+      std::wstring markup = L"<Window>";
+      for (int i = 0; i < 25; ++i) {
+        markup += L"<ListContainerElement class=\"listitem\" height=\"30\" font=\"system_12\" "
+                  L"normaltextcolor=\"darkcolor\" textpadding=\"8,0,8,0\" align=\"vcenter\" name=\"citem" +
+                  std::to_wstring(i) + L"\" text=\"Choice " + std::to_wstring(i) + L"\"/>";
+      }
+      markup += L"</Window>";
+      ui::MarkupBuilder builder;
+      builder.Create(markup, this, combo);
+      combo->SelectItem(0);
     }
     // Text of any length must be safe: a 20000-character tooltip and a
     // label of 100000 characters (the label ends in an ellipsis).
@@ -196,14 +214,20 @@ class GalleryWindow : public ui::WindowImplBase {
       control->Subscribe(watched.first, ui::WeakHandler(self, [self, name](ui::EventArgs* args) {
                            Print("event %s %s %lu %ld\n", name, Narrow(args->sender->GetName()).c_str(),
                                  static_cast<unsigned long>(args->wparam), static_cast<long>(args->lparam));
-                           if (std::strcmp(name, "click") == 0) self->AfterClick();
+                           if (std::strcmp(name, "click") == 0) self->AfterClick(args->sender);
                            return true;
                          }));
     }
     return nullptr;
   }
 
-  void AfterClick() {
+  void AfterClick(ui::Control* sender) {
+    auto* combo = dynamic_cast<ui::Combo*>(sender);
+    if (combo && combo->GetDropWindow() && combo->GetDropWindow()->GetHWND()) {
+      RECT r;
+      ::GetWindowRect(combo->GetDropWindow()->GetHWND(), &r);
+      Print("drop %s %ld %ld %ld %ld\n", Narrow(sender->GetName()).c_str(), r.left, r.top, r.right, r.bottom);
+    }
     // The title buttons act after this handler; report once they did.
     ::PostMessageW(GetHWND(), WM_APP + 10, 0, 0);
     pending_visibility_ = true;

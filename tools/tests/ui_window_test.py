@@ -454,6 +454,75 @@ def case_list():
         g.kill()
 
 
+def case_combo():
+    """The combo: a real click opens its list below it, a click on an item picks it with one
+    "select"; in the open list the keys move the selection quietly and a click outside keeps it."""
+    g = Gallery("--items", 5)
+    try:
+        if not check(g.start(), "the gallery shows its window"):
+            return
+
+        def current():
+            g.refresh_rects()
+            got = [line for line in g.seen if line.startswith("combo combo ")]
+            return int(got[-1].split()[2]) if got else None
+
+        def open_list():
+            g.click_control("combo")
+            m = g.expect(r"^drop combo (-?\d+) (-?\d+) (-?\d+) (-?\d+)$", timeout=5)
+            time.sleep(0.5)  # shown and painted
+            return tuple(int(v) for v in m.groups()) if m else None
+
+        def gone(drop, seconds=3.0):
+            started = time.monotonic()
+            while shown(drop) and time.monotonic() - started < seconds:
+                time.sleep(0.1)
+            return not shown(drop), time.monotonic() - started
+
+        def shown(drop):
+            # The list's rows (white, or the selected grey) below the window's body: Wine
+            # may keep a closed pop-up's X window around, so the screen decides.
+            colour = pixel(drop[0] + 4, drop[3] - 5)
+            return near(colour, (255, 255, 255), 3) or near(colour, (0xe4, 0xe7, 0xeb), 3)
+
+        combo = g.rects["combo"]
+        check(current() == 0, "the combo starts at its first item")
+        drop = open_list()
+        if not check(drop is not None, "a click on the combo opens its list"):
+            return
+        check(drop == (combo[0], combo[3] + 1, combo[2], combo[3] + 151),
+              f"below the combo, as wide, 25 items of 30 px capped at 150: {drop} for {combo}")
+        check(any((x, y, x + w, y + h) == drop for x, y, w, h in popups()) and shown(drop),
+              "the pop-up is on the screen there")
+        screenshot("gallery-combo-open")
+        inside = pixels(drop[0] + 4, drop[1] + 1 + 30 * 2 + 15, 1, 1)
+        check(bool(inside) and near(inside[0], (255, 255, 255), 4), f"an item row is white: {inside}")
+        g.click((drop[0] + drop[2]) // 2, drop[1] + 1 + 30 * 3 + 15)
+        lines = g.drain(1.0)
+        check(events(lines, "select") == ["event select combo 3 -1"],
+              f"picking item 3 sends one select with its index: {events(lines, 'select')}")
+        closed, after = gone(drop)
+        check(closed, f"and the list closes ({after:.1f} s)")
+        check(current() == 3, "the combo shows item 3")
+
+        drop = open_list()
+        if not check(drop is not None, "the combo opens again"):
+            return
+        g.key("Down", "Down")
+        lines = g.drain(0.8)
+        check(not events(lines, "select") and shown(drop),
+              f"Down keys move the selection without an event and the list stays open: {events(lines, 'select')}")
+        g.click_control("hello")  # outside the list
+        lines = g.drain(1.0)
+        check(not events(lines, "select"), f"a click outside sends no select: {events(lines, 'select')}")
+        closed, after = gone(drop)
+        check(closed, f"and closes the list ({after:.1f} s)")
+        check(current() == 5, "the moved selection is kept")
+        screenshot("gallery-combo-closed")
+    finally:
+        g.kill()
+
+
 def case_broken_skin():
     """A skin that fails to build: the "UI" box, then the process ends with no window left."""
     g = Gallery("--skin", "broken.xml")
@@ -519,6 +588,7 @@ CASES = {
     "keyboard": case_keyboard,
     "title_buttons": case_title_buttons,
     "list": case_list,
+    "combo": case_combo,
     "broken_skin": case_broken_skin,
     "dpi": case_dpi,
 }

@@ -15,6 +15,7 @@
 #include "ui/control/button.h"
 #include "ui/control/check_box.h"
 #include "ui/control/circle_progress.h"
+#include "ui/control/combo.h"
 #include "ui/control/control.h"
 #include "ui/control/label.h"
 #include "ui/control/option.h"
@@ -48,6 +49,7 @@ std::map<std::wstring, ControlCreator>& CreatorTable() {
     t[L"Progress"] = [] { return std::unique_ptr<Control>(std::make_unique<Progress>()); };
     t[L"CircleProgress"] = [] { return std::unique_ptr<Control>(std::make_unique<CircleProgress>()); };
     t[L"ScrollBar"] = [] { return std::unique_ptr<Control>(std::make_unique<ScrollBar>()); };
+    t[L"Combo"] = [] { return std::unique_ptr<Control>(std::make_unique<Combo>()); };
     t[L"ListBox"] = [] { return std::unique_ptr<Control>(std::make_unique<ListBox>()); };
     t[L"HListBox"] = [] { return std::unique_ptr<Control>(std::make_unique<ListBox>(std::make_unique<HLayout>())); };
     t[L"VListBox"] = [] { return std::unique_ptr<Control>(std::make_unique<ListBox>(std::make_unique<VLayout>())); };
