@@ -100,6 +100,9 @@ class Control : public PlaceHolder, public FadeTarget {
   // derives from them, text input): Tab must not stop on spacers, images
   // and containers, where the focus would vanish from the user's sight.
   virtual UINT ControlFlags() const { return 0; }
+  // A focused control that takes Tab as input keeps it: the window then
+  // does not move the focus (a rich edit with "wanttab").
+  virtual bool WantsTab() const { return false; }
   virtual bool IsMouseHeld() const { return mouse_focused_; }
   virtual void SetMouseHeld(bool held) { mouse_focused_ = held; }
   virtual bool CanActivate() const { return IsVisible() && IsEnabled(); }

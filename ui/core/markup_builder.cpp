@@ -20,6 +20,7 @@
 #include "ui/control/label.h"
 #include "ui/control/option.h"
 #include "ui/control/progress.h"
+#include "ui/control/rich_edit.h"
 #include "ui/control/scroll_bar.h"
 #include "ui/core/global_skin.h"
 #include "ui/window/window.h"
@@ -48,6 +49,8 @@ std::map<std::wstring, ControlCreator>& CreatorTable() {
     t[L"OptionBox"] = [] { return std::unique_ptr<Control>(std::make_unique<OptionBox>()); };
     t[L"Progress"] = [] { return std::unique_ptr<Control>(std::make_unique<Progress>()); };
     t[L"CircleProgress"] = [] { return std::unique_ptr<Control>(std::make_unique<CircleProgress>()); };
+    t[L"RichEdit"] = [] { return std::unique_ptr<Control>(std::make_unique<RichEdit>()); };
+    t[L"HyperlinkText"] = [] { return std::unique_ptr<Control>(std::make_unique<HyperlinkText>()); };
     t[L"ScrollBar"] = [] { return std::unique_ptr<Control>(std::make_unique<ScrollBar>()); };
     t[L"Combo"] = [] { return std::unique_ptr<Control>(std::make_unique<Combo>()); };
     t[L"ListBox"] = [] { return std::unique_ptr<Control>(std::make_unique<ListBox>()); };

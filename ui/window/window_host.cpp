@@ -518,7 +518,7 @@ LRESULT Window::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     }
     case WM_KEYDOWN: {
-      if (wparam == VK_TAB) {
+      if (wparam == VK_TAB && !(GetFocus() && GetFocus()->WantsTab())) {
         if (first_layout_) {
           if (Box* root = GetRoot()) root->Invalidate();
           return 0;

@@ -9,6 +9,7 @@
 #include "base/log/log.h"
 #include "ui/box/box.h"
 #include "ui/control/control.h"
+#include "ui/control/rich_edit.h"
 #include "ui/core/markup_builder.h"
 #include "ui/utils/dpi_scaler.h"
 #include "ui/window/shadow_box.h"
@@ -238,7 +239,8 @@ LRESULT WindowImplBase::OnNcHitTest(UINT, WPARAM, LPARAM lparam, bool* handled) 
     return HTCLIENT;
   Control* control = FindControlAt(point);
   if (!control) return HTCLIENT;
-  if (control->IsButton() || control->GetType() == L"RichEdit") return HTCLIENT;
+  // Text input of either kind takes its own presses (selection, links).
+  if (control->IsButton() || dynamic_cast<RichEdit*>(control)) return HTCLIENT;
   return HTCAPTION;
 }
 
