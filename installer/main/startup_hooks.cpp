@@ -2,14 +2,24 @@
 
 #include <windows.h>
 
+#include <ole2.h>
+
+#include <memory>
+
+#include "base/log/log.h"
+#include "installer/main/entry.h"
 #include "installer/utils/language.h"
+#include "installer/wizard/setup_form.h"
 #include "ui/core/global_resources.h"
 #include "ui/core/resource_archive.h"
 #include "ui/core/resource_archive_win.h"
 
-// The UI framework and the wizard join here as they are built. Until then the
-// process runs its UI loop with no window, and a test ends it.
 namespace startup {
+
+namespace {
+// The taskbar progress and the folder browser need COM (OLE) on this thread.
+bool g_ole_started = false;
+}  // namespace
 
 void MountResources() {
   // Without the archive every file is read from the same paths on disk.
@@ -17,6 +27,7 @@ void MountResources() {
 }
 
 void StartUiFramework() {
+  g_ole_started = SUCCEEDED(::OleInitialize(nullptr));
   // Loads the global skin and the English texts; the wizard picks the
   // user's language later.
   ui::GlobalResources::Startup(L"resources\\", nullptr, true, L"themes\\default", L"lang\\English");
@@ -24,12 +35,28 @@ void StartUiFramework() {
   LanguageCatalogue::SetRightToLeftHandler([](bool rtl) { ui::GlobalResources::SetRightToLeft(rtl); });
 }
 
-void OpenWizardWindow() {}
+void OpenWizardWindow() {
+  auto wizard = std::make_unique<SetupForm>(kAppTitle);
+  const DWORD style = WS_CAPTION | WS_SYSMENU | WS_THICKFRAME | WS_MINIMIZEBOX;  // 0x00CE0000
+  if (!wizard->Create(nullptr, kAppTitle, style, 0, true, RECT{0, 0, 0, 0})) {
+    // The skin did not build: the box has told the user; the object is
+    // still ours, and the loop has nothing to wait for.
+    QLOG_ERR(L"app: the wizard window was not created");
+    wizard.reset();
+    ::PostQuitMessage(0);
+    return;
+  }
+  SetupForm* shown = wizard.release();  // owns itself from here
+  shown->CenterWindow();
+  shown->ShowWindow(true, true);
+}
 
 // Also closes the archive.
 void ShutdownUiFramework() {
   LanguageCatalogue::SetRightToLeftHandler(nullptr);
   ui::GlobalResources::Shutdown();
+  if (g_ole_started) ::OleUninitialize();
+  g_ole_started = false;
 }
 
 }  // namespace startup

@@ -45,9 +45,9 @@ bool RunElevatedHiddenAndWait(const std::wstring& file, const std::wstring& para
   info.lpDirectory = nullptr;
   info.nShow = SW_HIDE;
   if (!::ShellExecuteExW(&info)) {
-    // Refused elevation lands here too; the caller judges by the result on disk.
+    // Refused elevation lands here too.
     QLOG_ERR(L"ShellExecuteEx runas failed:{0} code:{1}") << file << static_cast<int64_t>(::GetLastError());
-    return true;
+    return false;
   }
   base::win32::ScopedHandle process(info.hProcess);
   if (process.Valid()) ::WaitForSingleObject(process.Get(), INFINITE);
@@ -394,6 +394,11 @@ bool StartProductUnelevated(const std::wstring& executable, const std::wstring& 
   return launcher_internal::StartProductUnelevatedWith(L"Shell_TrayWnd", CLSID_ShellWindows, executable, parameters);
 }
 
-void OpenUrl(const std::wstring& url) {
-  ::ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+bool OpenUrl(const std::wstring& url) {
+  if (url.empty()) return false;
+  // The browser must not inherit the administrator's token either, so the
+  // system's URL handler starts the same unelevated way as the product.
+  const std::wstring rundll = SystemToolPath(L"rundll32.exe");
+  if (rundll.empty()) return false;
+  return StartProductUnelevated(rundll, L"url.dll,FileProtocolHandler " + url);
 }

@@ -23,13 +23,14 @@ bool BuildInstallerParameters(const std::wstring& directory, const std::wstring&
                               std::wstring* parameters);
 
 // Runs |installer| elevated and hidden with BuildInstallerParameters() and
-// waits until it ends. False, with nothing started, only when the parameters
-// cannot be built; otherwise true: neither refused elevation nor the exit
-// code is detected here, the caller checks the result on disk.
+// waits until it ends. False, with nothing started, when the parameters
+// cannot be built or the installer could not be started (elevation refused,
+// no such file). The exit code is not examined: the caller checks the
+// result on disk.
 bool RunInstaller(const std::wstring& installer, const std::wstring& directory, const std::wstring& password);
 
 // Runs |executable| elevated and hidden with |parameters| and waits until it
-// ends. Always true.
+// ends. False when it could not be started.
 bool RunElevatedAndWait(const std::wstring& executable, const std::wstring& parameters);
 
 // Whether the system's "tasklist" lists a process whose image name contains
@@ -44,8 +45,11 @@ bool IsProcessRunning(const std::wstring& name);
 // start it from its shortcut.
 bool StartProductUnelevated(const std::wstring& executable, const std::wstring& parameters);
 
-// Opens |url| in the user's browser; the result is not examined.
-void OpenUrl(const std::wstring& url);
+// Opens |url| in the user's browser, started unelevated as the product is
+// (the system's URL handler, rundll32 url.dll): a browser running as
+// administrator would hand that right to every page. False when it could
+// not be opened that way; it is then not opened at all.
+bool OpenUrl(const std::wstring& url);
 
 // The full path of a program of the system folder, such as "tasklist.exe".
 // A program started by bare name is searched for in the installer's own

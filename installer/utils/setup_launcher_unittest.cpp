@@ -339,6 +339,15 @@ TEST_F(LauncherTest, RunInstallerRefusesAPasswordTheLineCannotCarry) {
 }
 
 // The product's configuration run: parameters verbatim, waited for.
+// A start that fails (here: no such file; refused elevation lands on the same
+// path) is a failure, so the wizard never calls the product installed.
+TEST_F(LauncherTest, AnInstallerThatCannotStartIsAFailure) {
+  LogCapture log;
+  EXPECT_FALSE(RunInstaller(ScratchFolder(L"gone") + L"varno_no_such_setup.exe", ScratchFolder(L"gone") + L"VARNO",
+                            L""));
+  EXPECT_FALSE(RunElevatedAndWait(ScratchFolder(L"gone") + L"varno_no_such_product.exe", L"--install=1"));
+}
+
 TEST_F(LauncherTest, RunElevatedAndWaitPassesParameters) {
   std::wstring folder = ScratchFolder(L"config") + L"VARNO";
   ASSERT_TRUE(RunInstaller(installer_, folder, L""));
@@ -495,8 +504,15 @@ TEST_F(StartProductTest, WithTaskbarUsesTheShellToken) {
   EXPECT_TRUE(record.arguments.empty());
 }
 
-TEST_F(StartProductTest, OpenUrlGoesThroughTheShell) {
-  OpenUrl(product_);
+// Links open through the system's URL handler under the shell's token, never
+// from the elevated installer itself.
+TEST_F(StartProductTest, OpenUrlGoesThroughTheUnelevatedLaunch) {
+  LogCapture log;
+  EXPECT_TRUE(OpenUrl(product_));
+  EXPECT_TRUE(Contains(LoggedMessages(), L"LV_APP] start_run CreateLowIntegrityProcess " +
+                                             SystemToolPath(L"rundll32.exe") + L", url.dll,FileProtocolHandler " +
+                                             product_));
+  EXPECT_FALSE(OpenUrl(L""));
   // The shell has made the process by now (what the test of the refused
   // start above relies on).
   EXPECT_TRUE(ReadRecord(product_).found || AnyProcessNamed(L"VARNO.exe"));
