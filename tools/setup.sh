@@ -16,6 +16,7 @@ packages=(
   imagemagick fonts-noto-core fonts-noto-cjk fonts-dejavu-core
   clang-14 libclang-rt-14-dev googletest dpkg-dev icoutils binutils-mingw-w64-i686
   file xdotool osslsigncode xcompmgr
+  librsvg2-bin
 )
 . "$root/tools/apt-install.sh"
 
