@@ -37,7 +37,9 @@ constexpr DWORD kEndWaitMs = 5000;
 bool RunElevatedHiddenAndWait(const std::wstring& file, const std::wstring& parameters) {
   SHELLEXECUTEINFOW info = {};
   info.cbSize = sizeof(info);
-  info.fMask = SEE_MASK_NOCLOSEPROCESS;
+  // No shell error box: nobody would see it behind a hidden run, and the
+  // caller would wait on it for ever.
+  info.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
   info.hwnd = nullptr;
   info.lpVerb = L"runas";
   info.lpFile = file.c_str();
