@@ -6,6 +6,7 @@
 #   demo_servers_trust TOOL_EXE                 # under Wine: trust the demo CA
 #   demo_servers_untrust TOOL_EXE
 #   demo_servers_stop                          # saves the collector's records first
+#   (the caller traps EXIT to demo_servers_stop; the servers also end by themselves)
 #
 # nginx serves INSTALLER_EXE with VARNO_DEMO_MIB MiB (48; up to 120) of
 # random padding appended at https://127.0.0.1:18443/download/varno/
