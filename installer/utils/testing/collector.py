@@ -13,7 +13,7 @@ answered; a test then reads the records back over HTTP.
   /hang/N/...      recorded at once, answered 204 after N milliseconds
   anything else    204 No Content
 
-The collector writes its port to the file given with --port-file once it
+The collector listens on --port (any free one by default), writes its port to the file given with --port-file once it
 listens, binds only loopback and stops on SIGTERM or when its --lifetime
 (seconds) is up, so a run whose wrapper was killed leaves nothing behind
 for long.
@@ -93,11 +93,12 @@ def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--port-file", required=True)
     parser.add_argument("--lifetime", type=float, default=1800)
+    parser.add_argument("--port", type=int, default=0, help="a fixed port (default: any free one)")
     args = parser.parse_args()
     deadline = threading.Timer(args.lifetime, lambda: os._exit(0))
     deadline.daemon = True
     deadline.start()
-    server = ThreadingHTTPServer(("127.0.0.1", 0), Handler)
+    server = ThreadingHTTPServer(("127.0.0.1", args.port), Handler)
     server.daemon_threads = True
     signal.signal(signal.SIGTERM, lambda *_: os._exit(0))
     tmp = args.port_file + ".tmp"
