@@ -61,7 +61,7 @@ def main():
             while True:
                 now = text_ink(left, top, right - left, bottom - top)
                 elapsed = (time.monotonic() - t0) * 1000
-                if now > before + 4 or elapsed > 2000:
+                if abs(now - before) > 4 or elapsed > 2000:
                     break
             latencies.append(elapsed)
             time.sleep(0.05)

@@ -217,7 +217,7 @@ def case_look_and_hover():
         check(inner is not None and outer is not None and sum(inner) + 30 < sum(outer),
               f"the shadow is darker beside the body ({inner}) than at the window's edge ({outer})")
         # The body itself is opaque white; the caption strip is #FAFAFA.
-        check(near(pixel(body[0] + 320, body[3] - 10), (255, 255, 255), 2), "the body paints opaque white")
+        check(near(pixel(body[0] + 320, body[1] + 330), (255, 255, 255), 2), "the body paints opaque white")
         check(near(pixel(body[0] + 200, body[1] + 4), (250, 250, 250), 2), "the caption strip is its deep colour")
 
         x, y = g.centre("btn_small")
