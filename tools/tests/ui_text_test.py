@@ -28,10 +28,25 @@ def text_of(g, name):
     return m.group(2)
 
 
+CLIPBOARD = []  # the xclip owning the clipboard now, kept in the foreground so that it can be ended
+
+
 def to_clipboard(text):
     """|text| as the X clipboard's owner; Wine hands it to the program's paste."""
-    subprocess.run(["xclip", "-selection", "clipboard", "-i"], input=text, text=True, timeout=10, check=True)
-    time.sleep(0.2)
+    end_clipboard()
+    owner = subprocess.Popen(["xclip", "-quiet", "-selection", "clipboard", "-i"], stdin=subprocess.PIPE,
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, text=True)
+    owner.stdin.write(text)
+    owner.stdin.close()
+    CLIPBOARD.append(owner)
+    time.sleep(0.3)
+
+
+def end_clipboard():
+    while CLIPBOARD:
+        owner = CLIPBOARD.pop()
+        owner.terminate()
+        owner.wait(timeout=5)
 
 
 def ink(block, darker_than=200):
@@ -102,6 +117,7 @@ def case_text_field():
         check(text_of(g, "number") == "1234567" + "8", "and the pasted digits only")
         screenshot("text-number")
     finally:
+        end_clipboard()
         g.kill()
 
 
