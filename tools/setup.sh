@@ -15,7 +15,7 @@ packages=(
   nginx-light openssl aria2 curl
   imagemagick fonts-noto-core fonts-noto-cjk fonts-dejavu-core
   clang-14 libclang-rt-14-dev googletest dpkg-dev icoutils binutils-mingw-w64-i686
-  file xdotool osslsigncode xcompmgr
+  file xdotool osslsigncode xcompmgr xclip
   librsvg2-bin
 )
 . "$root/tools/apt-install.sh"

@@ -11,6 +11,7 @@
 #include "base/settings/ini_file.h"
 #include "installer/utils/language.h"
 #include "installer/utils/shipped_resources_test_util.h"
+#include "ui/control/link_markup.h"
 #include "ui/core/resource_archive.h"
 
 namespace {
@@ -142,6 +143,21 @@ TEST(StringTablesTest, EveryShippedTableCarriesTheKeysTheWizardNeeds) {
       ++closes;
     }
     EXPECT_EQ(2u, closes);
+    // And the parser the hyperlink text uses finds exactly those two, each
+    // with text, the rest plain: no opening shown literally.
+    std::multiset<std::wstring> parsed;
+    std::wstring plain;
+    for (const ui::LinkSpan& span : ui::ParseLinkMarkup(agreement)) {
+      if (span.name.empty()) {
+        plain += span.text;
+      } else {
+        parsed.insert(span.name);
+        EXPECT_FALSE(span.text.empty()) << Narrow(span.name);
+      }
+    }
+    EXPECT_EQ((std::multiset<std::wstring>{L"eula", L"terms"}), parsed);
+    EXPECT_EQ(std::wstring::npos, plain.find(L"{link")) << Narrow(plain);
+    EXPECT_EQ(std::wstring::npos, plain.find(L"{/link}")) << Narrow(plain);
 
     // Web addresses: https, a path ending in "/", the fixed queries.
     for (const wchar_t* key : {L"URLID_EULA", L"URLID_TERMS", L"URLID_INSTALL"}) {

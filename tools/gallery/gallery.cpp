@@ -16,7 +16,15 @@
 //   firstframe <ms>                           the first frame is presented, since process start
 //   painted <l> <t> <r> <b> <count> <us>      on request (F9): the last paint and its time
 //   memory <working set bytes>                on request (F8)
-// Usage: gallery.exe [--skin file.xml] [--items N] [--seconds S]
+//   event textchange|return|tab <name> 0 0    a rich edit's text changed, Return or Tab in it
+//   link <name> <link name>                   a click on a link of a hyperlink text
+//   linkat <name> <link name or ->            any left click inside a hyperlink text: GetLinkName there
+//   linkpoint <link name> <x> <y>             with the rectangles: a screen point inside each link
+//   text <name> <length> <UTF-8 text>         on request (F6): every rich edit's text
+//   richedit <ms>                             the skin built, every rich edit with its text services, since process start
+//   combo <name> hide|disable                 with --combo-close: done 800 ms after its pop-up opened
+// Usage: gallery.exe [--skin file.xml] [--items N] [--seconds S] [--lang Folder] [--combo-close hide|disable]
+//   --lang picks the string table (lang/<Folder>); its agreement sentence fills the hyperlink text.
 #include <windows.h>
 #include <psapi.h>
 
@@ -27,14 +35,17 @@
 #include <cwchar>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "tools/bench/process_clock.h"
 #include "ui/box/box.h"
 #include "ui/control/combo.h"
 #include "ui/control/control.h"
 #include "ui/control/label.h"
+#include "ui/control/rich_edit.h"
 #include "ui/core/global_resources.h"
 #include "ui/core/markup_builder.h"
+#include "ui/core/string_table.h"
 #include "ui/window/window_impl_base.h"
 
 namespace {
@@ -51,6 +62,52 @@ double Microseconds(LARGE_INTEGER from, LARGE_INTEGER to) {
   LARGE_INTEGER frequency;
   ::QueryPerformanceFrequency(&frequency);
   return static_cast<double>(to.QuadPart - from.QuadPart) * 1e6 / static_cast<double>(frequency.QuadPart);
+}
+
+std::string Utf8(const std::wstring& text) {
+  if (text.empty()) return std::string();
+  const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                         nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size, nullptr, nullptr);
+  return out;
+}
+
+std::wstring Wide(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(size), L'\0');
+  ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &out[0], size);
+  return out;
+}
+
+// The display names of the language catalogue (lang.ini: key=name,code,direction).
+std::vector<std::wstring> LanguageNames(const std::wstring& file) {
+  std::vector<std::wstring> names;
+  FILE* in = _wfopen(file.c_str(), L"rb");
+  if (!in) return names;
+  std::string content;
+  char buffer[4096];
+  for (size_t got; (got = std::fread(buffer, 1, sizeof(buffer), in)) > 0;) content.append(buffer, got);
+  std::fclose(in);
+  bool in_languages = false;
+  size_t start = 0;
+  while (start < content.size()) {
+    size_t end = content.find('\n', start);
+    if (end == std::string::npos) end = content.size();
+    std::string line = content.substr(start, end - start);
+    start = end + 1;
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+    if (line.empty() || line[0] == ';') continue;
+    if (line[0] == '[') {
+      in_languages = line == "[languages]";
+      continue;
+    }
+    const size_t equals = line.find('=');
+    if (!in_languages || equals == std::string::npos) continue;
+    names.push_back(Wide(line.substr(equals + 1, line.find(',', equals) - equals - 1)));
+  }
+  return names;
 }
 
 std::string Narrow(const std::wstring& text) {
@@ -78,13 +135,15 @@ ui::Control* PrintRect(ui::Control* control, void* data) {
 
 class GalleryWindow : public ui::WindowImplBase {
  public:
-  GalleryWindow(std::wstring skin, int items) : skin_(std::move(skin)), items_(items) {}
+  GalleryWindow(std::wstring skin, int items, std::wstring res) : skin_(std::move(skin)), items_(items), res_(std::move(res)) {}
 
   std::wstring WindowClassName() const override { return L"VarnoGallery"; }
   std::wstring SkinFolder() const override { return L"gallery"; }
   std::wstring SkinFile() const override { return skin_; }
 
   void OnSkinLoaded() override {
+    // The rich edits got their text services while the tree was built, just before this.
+    rich_edit_ready_ms_ = MillisecondsSinceProcessStart();
     if (ui::Control* list = FindControl(L"list")) {
       if (auto* box = dynamic_cast<ui::Box*>(list)) {
         // One document for all: its root's children join the list.
@@ -112,6 +171,22 @@ class GalleryWindow : public ui::WindowImplBase {
       builder.Create(markup, this, combo);
       combo->SelectItem(0);
     }
+    if (auto* combo = dynamic_cast<ui::Combo*>(FindControl(L"langcombo"))) {
+      // Every language in its own script: the drop list must show them all.
+      std::wstring markup = L"<Window>";
+      int i = 0;
+      for (const std::wstring& name : LanguageNames(res_ + L"lang.ini")) {
+        markup += L"<ListContainerElement class=\"listitem\" height=\"24\" font=\"system_12\" "
+                  L"normaltextcolor=\"darkcolor\" textpadding=\"8,0,8,0\" align=\"vcenter\" name=\"lang" +
+                  std::to_wstring(i++) + L"\" text=\"" + name + L"\"/>";
+      }
+      markup += L"</Window>";
+      ui::MarkupBuilder builder;
+      builder.Create(markup, this, combo);
+      combo->SelectItem(0);
+    }
+    if (auto* links = dynamic_cast<ui::HyperlinkText*>(FindControl(L"links")))
+      links->SetLinkText(ui::StringTable::GetText(L"STRID_HOMEPAGE_AGREEMENT"));
     // Text of any length must be safe: a 20000-character tooltip and a
     // label of 100000 characters (the label ends in an ellipsis).
     if (ui::Control* control = FindControl(L"longtip")) {
@@ -126,6 +201,7 @@ class GalleryWindow : public ui::WindowImplBase {
 
   void OnLayoutReady() override {
     WindowImplBase::OnLayoutReady();
+    Print("richedit %.1f\n", rich_edit_ready_ms_);
     RECT rect;
     ::GetWindowRect(GetHWND(), &rect);
     Print("ready %ld %ld %ld %ld\n", rect.left, rect.top, rect.right, rect.bottom);
@@ -134,6 +210,17 @@ class GalleryWindow : public ui::WindowImplBase {
 
   void PrintRects() {
     GetRoot()->FindControl(&PrintRect, GetHWND(), 0);
+    if (auto* links = dynamic_cast<ui::HyperlinkText*>(FindControl(L"links"))) {
+      // A point inside each link: between the edges of its middle character.
+      for (const ui::LinkRange& link : links->GetLinks()) {
+        const long middle = (link.start + link.end - 1) / 2;
+        POINT a = links->PosFromChar(middle), b = links->PosFromChar(middle + 1);
+        if (b.y != a.y) b.x = a.x + 3;  // the line wraps after it
+        POINT point{(a.x + b.x) / 2, a.y + 7};
+        ::MapWindowPoints(GetHWND(), nullptr, &point, 1);
+        Print("linkpoint %s %ld %ld\n", Utf8(link.name).c_str(), point.x, point.y);
+      }
+    }
     Print("rects end\n");
   }
 
@@ -151,6 +238,27 @@ class GalleryWindow : public ui::WindowImplBase {
         }
         return result;
       }
+      case WM_TIMER:
+        if (wparam == kComboCloseTimer && closing_combo_) {
+          ::KillTimer(GetHWND(), kComboCloseTimer);
+          if (combo_close_ == L"hide") closing_combo_->SetVisible(false);
+          if (combo_close_ == L"disable") closing_combo_->SetEnabled(false);
+          Print("combo %s %s\n", Narrow(closing_combo_->GetName()).c_str(), Narrow(combo_close_).c_str());
+          closing_combo_ = nullptr;
+          return 0;
+        }
+        break;
+      case WM_LBUTTONDOWN:
+        if (auto* links = dynamic_cast<ui::HyperlinkText*>(FindControl(L"links"))) {
+          ui::EventArgs args;
+          args.mouse_point = POINT{static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam))};
+          const RECT pos = links->GetPos();
+          if (::PtInRect(&pos, args.mouse_point)) {
+            const std::wstring name = links->GetLinkName(&args);
+            Print("linkat links %s\n", name.empty() ? "-" : Utf8(name).c_str());
+          }
+        }
+        break;
       case WM_CLOSE:
         Print("wmclose %u\n", static_cast<unsigned>(wparam));
         break;
@@ -184,6 +292,10 @@ class GalleryWindow : public ui::WindowImplBase {
           Print("memory %lu\n", static_cast<unsigned long>(counters.WorkingSetSize));
           return 0;
         }
+        if (wparam == VK_F6) {
+          GetRoot()->FindControl(&PrintText, nullptr, 0);
+          return 0;
+        }
         if (wparam == VK_F7) {
           PrintRects();
           return 0;
@@ -202,9 +314,33 @@ class GalleryWindow : public ui::WindowImplBase {
   }
 
  private:
+  static ui::Control* PrintText(ui::Control* control, void*) {
+    if (auto* edit = dynamic_cast<ui::RichEdit*>(control)) {
+      const std::wstring text = edit->GetText();
+      Print("text %s %zu %s\n", Narrow(control->GetName()).c_str(), text.size(), Utf8(text).c_str());
+    }
+    return nullptr;
+  }
+
   static ui::Control* Watch(ui::Control* control, void* data) {
     auto* self = static_cast<GalleryWindow*>(data);
     if (control->GetName().empty()) return nullptr;
+    if (auto* links = dynamic_cast<ui::HyperlinkText*>(control)) {
+      links->Subscribe(ui::kEventCustomLinkClick, ui::WeakHandler(self, [links](ui::EventArgs* args) {
+                         Print("link %s %s\n", Narrow(links->GetName()).c_str(), Utf8(links->GetLinkName(args)).c_str());
+                         return true;
+                       }));
+    } else if (auto* edit = dynamic_cast<ui::RichEdit*>(control)) {
+      static const std::pair<int, const char*> kText[] = {
+          {ui::kEventTextChange, "textchange"}, {ui::kEventReturn, "return"}, {ui::kEventTab, "tab"}};
+      for (const auto& watched : kText) {
+        const char* name = watched.second;
+        edit->Subscribe(watched.first, ui::WeakHandler(self, [edit, name](ui::EventArgs*) {
+                          Print("event %s %s 0 0\n", name, Narrow(edit->GetName()).c_str());
+                          return true;
+                        }));
+      }
+    }
     static const std::pair<int, const char*> kWatched[] = {
         {ui::kEventClick, "click"},       {ui::kEventSelect, "select"},
         {ui::kEventUnSelect, "unselect"}, {ui::kEventSetFocus, "setfocus"},
@@ -227,6 +363,10 @@ class GalleryWindow : public ui::WindowImplBase {
       RECT r;
       ::GetWindowRect(combo->GetDropWindow()->GetHWND(), &r);
       Print("drop %s %ld %ld %ld %ld\n", Narrow(sender->GetName()).c_str(), r.left, r.top, r.right, r.bottom);
+      if (!combo_close_.empty()) {
+        closing_combo_ = combo;
+        ::SetTimer(GetHWND(), kComboCloseTimer, 800, nullptr);
+      }
     }
     // The title buttons act after this handler; report once they did.
     ::PostMessageW(GetHWND(), WM_APP + 10, 0, 0);
@@ -235,11 +375,21 @@ class GalleryWindow : public ui::WindowImplBase {
 
   std::wstring skin_;
   int items_;
+  std::wstring res_;
+  static constexpr UINT_PTR kComboCloseTimer = 77;
+  ui::Combo* closing_combo_ = nullptr;
+
+ public:
+  // "hide" or "disable": done to a combo 800 ms after its pop-up opened.
+  std::wstring combo_close_;
+
+ private:
   int paints_seen_ = 0;
   double last_paint_us_ = 0;
   bool pending_visibility_ = false;
 
  public:
+  double rich_edit_ready_ms_ = 0;
   void ReportVisibility() {
     if (!pending_visibility_) return;
     pending_visibility_ = false;
@@ -263,18 +413,23 @@ int wmain(int argc, wchar_t** argv) {
   std::wstring skin = L"gallery.xml";
   int items = 100;
   int seconds = 0;
+  std::wstring lang = L"English";
+  std::wstring combo_close;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::wstring flag = argv[i];
     if (flag == L"--skin") skin = argv[i + 1];
     if (flag == L"--items") items = std::max(1, _wtoi(argv[i + 1]));
     if (flag == L"--seconds") seconds = _wtoi(argv[i + 1]);
+    if (flag == L"--lang") lang = argv[i + 1];
+    if (flag == L"--combo-close") combo_close = argv[i + 1];
   }
   const double entered = MillisecondsSinceProcessStart();
-  ui::GlobalResources::Startup(ExeFolder() + L"gallery_res\\", nullptr, true, L"themes\\default",
-                               L"lang\\English");
+  const std::wstring res = ExeFolder() + L"gallery_res\\";
+  ui::GlobalResources::Startup(res, nullptr, true, L"themes\\default", L"lang\\" + lang);
   int result = 0;
   {
-    auto window = std::make_unique<GalleryWindow>(skin, items);
+    auto window = std::make_unique<GalleryWindow>(skin, items, res);
+    window->combo_close_ = combo_close;
     const double started = MillisecondsSinceProcessStart();
     const bool created = window->Create(nullptr, L"VARNO gallery",
                                         WS_POPUP | WS_CLIPCHILDREN | WS_MINIMIZEBOX | WS_MAXIMIZEBOX, 0, true,

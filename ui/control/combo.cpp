@@ -261,6 +261,26 @@ void Combo::OnListSelect() {
   SendEvent(kEventSelect, static_cast<WPARAM>(cur_sel_), static_cast<LPARAM>(-1));
 }
 
+void Combo::SetVisible(bool visible) {
+  Box::SetVisible(visible);
+  if (!visible) CloseDrop();
+}
+
+void Combo::SetVisibleFromParent(bool visible) {
+  Box::SetVisibleFromParent(visible);
+  if (!visible) CloseDrop();
+}
+
+void Combo::SetEnabled(bool enabled) {
+  Box::SetEnabled(enabled);
+  if (!enabled) CloseDrop();
+}
+
+void Combo::CloseDrop() {
+  // Posted: this may run inside the pop-up's own message handling.
+  if (drop_ && drop_->GetHWND() && !drop_->IsClosing()) ::PostMessageW(drop_->GetHWND(), WM_KILLFOCUS, 0, 0);
+}
+
 void Combo::OnDropClosed(CComboWnd* drop) {
   if (drop_ != drop) return;
   drop_ = nullptr;

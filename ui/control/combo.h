@@ -43,6 +43,11 @@ class Combo : public Box {
   void PaintOwnText(IRenderContext* context) override;
   // Opens the pop-up (unless it is open), then the click event.
   void Activate() override;
+  // Hidden or disabled, the combo closes its open pop-up: a list left
+  // floating over nothing could still pick for a control the user cannot see.
+  void SetVisible(bool visible) override;
+  void SetVisibleFromParent(bool visible) override;
+  void SetEnabled(bool enabled) override;
 
   // The items: these act on the list box and re-read the current index
   // from its selection afterwards.
@@ -82,6 +87,7 @@ class Combo : public Box {
   void OnListSelect();
   // The pop-up's native window is gone.
   void OnDropClosed(CComboWnd* drop);
+  void CloseDrop();
   // Where the list came back after the pop-up gave it up.
   void TakeListBack();
 

@@ -373,12 +373,26 @@ long RichEdit::CharAt(POINT point) const {
   const LONG line = info && info->has_metrics ? info->metrics.tmHeight : 16;
   if (screen) ::ReleaseDC(nullptr, screen);
   if (at.y < first.y || at.y >= first.y + line) return -1;
-  if (next.y == first.y) {
-    if (at.x < std::min(first.x, next.x) || at.x >= std::max(first.x, next.x)) return -1;
-  } else if (at.x < first.x) {
-    return -1;
+  const auto on_cell = [&at](const POINTL& from, const POINTL& to) {
+    if (to.y == from.y) return at.x >= std::min(from.x, to.x) && at.x < std::max(from.x, to.x);
+    return at.x >= from.x;
+  };
+  if (on_cell(first, next)) return cp;
+  // In right-to-left runs the services may answer the mirrored character of
+  // the run; the cell under the point is then another one of the same line.
+  const long line_index = static_cast<long>(Send(EM_LINEFROMCHAR, cp));
+  const long line_start = static_cast<long>(Send(EM_LINEINDEX, line_index));
+  const long line_length = static_cast<long>(Send(EM_LINELENGTH, line_start));
+  if (line_start < 0) return -1;
+  POINTL from{0, 0};
+  Send(EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&from), line_start);
+  for (long c = line_start; c < line_start + line_length && c < GetTextLength(); ++c) {
+    POINTL to{0, 0};
+    Send(EM_POSFROMCHAR, reinterpret_cast<WPARAM>(&to), c + 1);
+    if (from.y == first.y && on_cell(from, to)) return c;
+    from = to;
   }
-  return cp;
+  return -1;
 }
 
 void RichEdit::ForwardMouse(UINT message, EventArgs* args) {
