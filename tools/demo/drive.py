@@ -87,8 +87,11 @@ def find_button(rows, width=200, min_height=30):
             colour = row[left]
             samples = [row[x] for x in range(left, right, 8)]
             outside = (row[left - 12], row[right + 12])
-            flat = (all(sum(abs(a - b) for a, b in zip(s, colour)) < 24 for s in samples)
-                    and all(sum(abs(a - b) for a, b in zip(o, colour)) > 48 for o in outside))
+            # Mostly one colour (its words cross the middle rows), even across a
+            # gentle gradient, and far from the page around it.
+            near = sum(1 for s in samples if sum(abs(a - b) for a, b in zip(s, colour)) < 90)
+            flat = (near >= 0.7 * len(samples)
+                    and all(sum(abs(a - b) for a, b in zip(o, colour)) > 150 for o in outside))
         if flat and run_start is None:
             run_start = y
         elif not flat and run_start is not None:
