@@ -50,8 +50,14 @@ endfunction()
 # Builds the resource archive from |source_dir| (files of |overlay_dir|
 # replace or add to it) and an object library with the "ZIP" 133 resource.
 function(varno_add_archive target source_dir overlay_dir)
-  set(zip ${CMAKE_BINARY_DIR}/resources.zip)
-  set(rc ${CMAKE_BINARY_DIR}/archive.rc)
+  # Per target: a build may pack the shipped archive and a rebranded one.
+  if(target STREQUAL "varno_archive_res")
+    set(zip ${CMAKE_BINARY_DIR}/resources.zip)
+    set(rc ${CMAKE_BINARY_DIR}/archive.rc)
+  else()
+    set(zip ${CMAKE_BINARY_DIR}/${target}.zip)
+    set(rc ${CMAKE_BINARY_DIR}/${target}.rc)
+  endif()
   file(GLOB_RECURSE inputs CONFIGURE_DEPENDS ${source_dir}/*)
   if(overlay_dir)
     file(GLOB_RECURSE overlay_inputs CONFIGURE_DEPENDS ${overlay_dir}/*)

@@ -61,8 +61,13 @@ LRESULT SetupForm::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       if (progress && progress->percent <= 100) ShowProgress(ProgressStep(progress->percent));
       break;
     }
+    case kReleaseHeldMessage:
+      ReleaseHeldMessages();
+      break;
     case WM_DOWNLOAD_FINISHED:
     case WM_INSTALL_FINISHED:
+      // A confirmed quit is final: no box, no page, no installation after it.
+      if (quitting_) break;
       // A box's own loop dispatches posted messages: an error box must not
       // stack on the quit box, nor the end page arrive under it.
       if (boxes_showing_ > 0) {
@@ -192,14 +197,13 @@ int SetupForm::ShowBox(const std::wstring& text, UINT flags) {
   ++boxes_showing_;
   const int answer = ::MessageBoxW(GetHWND(), text.c_str(), L"", flags);
   --boxes_showing_;
-  if (boxes_showing_ == 0 && !held_.empty()) {
-    // Posted again, they follow the caller's reaction to the answer.
-    ReleaseHeldMessages();
-  }
+  // Handled after the caller has acted on the answer.
+  if (boxes_showing_ == 0 && !held_.empty()) ::PostMessageW(GetHWND(), kReleaseHeldMessage, 0, 0);
   return answer;
 }
 
 void SetupForm::ReleaseHeldMessages() {
+  if (boxes_showing_ > 0 || quitting_) return;
   std::vector<HeldMessage> held;
   held.swap(held_);
   for (const HeldMessage& m : held) ::PostMessageW(GetHWND(), m.message, m.wparam, m.lparam);
@@ -218,6 +222,8 @@ void SetupForm::Close(UINT code) {
   // Results held while the box showed have not changed the page, but a
   // finished installation must never be reported as cancelled.
   if (CurrentPage() != kEndPage) analytics_.SendEvent("Install_Cancel", "");
+  quitting_ = true;
+  held_.clear();
   Window::Close(code);
 }
 
@@ -297,7 +303,7 @@ void SetupForm::BrowseForFolder() {
     edit_path_->SetText(BrowsedInstallPath(path, settings_.GetValue(L"INSTALL_DIR1"),
                                            settings_.GetValue(L"INSTALL_DIR2")));
   }
-  if (boxes_showing_ == 0 && !held_.empty()) ReleaseHeldMessages();
+  if (boxes_showing_ == 0 && !held_.empty()) ::PostMessageW(GetHWND(), kReleaseHeldMessage, 0, 0);
 }
 
 bool SetupForm::IsProductRunning() {

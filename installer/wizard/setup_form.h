@@ -135,8 +135,11 @@ class SetupForm : public ui::WindowImplBase {
   std::unique_ptr<CHttpDownloader> downloader_;
   std::wstring slogans_[3];
 
+  // Sent to ourselves when the last box closed and results wait.
+  static constexpr UINT kReleaseHeldMessage = WM_APP + 0x67;
   int boxes_showing_ = 0;
   std::vector<HeldMessage> held_;
+  bool quitting_ = false;
 };
 
 #endif  // INSTALLER_WIZARD_SETUP_FORM_H_
