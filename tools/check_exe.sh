@@ -9,7 +9,7 @@ fail() { echo "check_exe: $*" >&2; exit 1; }
 
 file -b "$exe" | grep -q "^$expect executable" || fail "not a $expect image: $(file -b "$exe")"
 
-allowed='^(kernel32|user32|gdi32|gdiplus|advapi32|shell32|shlwapi|ole32|oleaut32|comctl32|comdlg32|msimg32|winmm|wininet|winhttp|ws2_32|bcrypt|version|netapi32|iphlpapi|msvcrt|crypt32|imm32|uxtheme|setupapi|userenv|secur32|wtsapi32|api-ms-win-[a-z0-9-]+)\.dll$'
+allowed='^(kernel32|user32|gdi32|gdiplus|advapi32|shell32|shlwapi|ole32|oleaut32|comctl32|comdlg32|msimg32|winmm|wininet|winhttp|ws2_32|bcrypt|version|netapi32|iphlpapi|msvcrt|crypt32|wintrust|imm32|uxtheme|setupapi|userenv|secur32|wtsapi32|api-ms-win-[a-z0-9-]+)\.dll$'
 imports=$("$objdump" -p "$exe" | sed -n 's/^\s*DLL Name: //p' | tr 'A-Z' 'a-z' | sort -u)
 [ -n "$imports" ] || fail "no import table found"
 while read -r dll; do

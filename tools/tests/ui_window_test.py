@@ -327,7 +327,7 @@ def case_keyboard():
             g.key("Tab")
             m = g.expect(r"^event setfocus (\S+)", timeout=3)
             focused.append(m.group(1) if m else None)
-            if len(focused) > 20:
+            if len(focused) > 40:
                 break
         check(focused[-1] == "btn_blue", f"Tab reaches the blue button: {focused}")
         g.key("space")
