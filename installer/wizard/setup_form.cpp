@@ -424,19 +424,23 @@ void SetupForm::OnDownloadFinished(bool success) {
     if (ShowBox(Text(L"STRID_BOX_NETWORK_ERROR"), kNetworkBoxFlags) == IDRETRY) RetryDownload();
     else ReturnHome();
   } else {
-    switch (ShowBox(Text(L"STRID_BOX_UNKOWN_ERROR"), kErrorBoxFlags)) {
-      case IDRETRY:
-        RetryDownload();
-        break;
-      case IDIGNORE:
-        GiveUpToBrowser();
-        break;
-      default:
-        ReturnHome();
-        break;
-    }
+    AskAfterError([this] { RetryDownload(); });
   }
   SetTaskbarProgress(TBPF_NORMAL, 0);
+}
+
+void SetupForm::AskAfterError(const std::function<void()>& retry) {
+  switch (ShowBox(Text(L"STRID_BOX_UNKOWN_ERROR"), kErrorBoxFlags)) {
+    case IDRETRY:
+      retry();
+      break;
+    case IDIGNORE:
+      GiveUpToBrowser();
+      break;
+    default:
+      ReturnHome();
+      break;
+  }
 }
 
 void SetupForm::StartInstallation() {
@@ -456,19 +460,11 @@ void SetupForm::OnInstallFinished(InstallOutcome outcome) {
   if (outcome != kInstallSucceeded) {
     QLOG_ERR(L"------- install failed:{0} -------") << static_cast<int>(outcome);
     SetTaskbarProgress(TBPF_ERROR, 100);
-    switch (ShowBox(Text(L"STRID_BOX_UNKOWN_ERROR"), kErrorBoxFlags)) {
-      case IDRETRY:
-        // A kept installer runs again; one already used is fetched anew.
-        if (downloader_ && PathExists(downloader_->GetDownloadFilePath(), false)) StartInstallation();
-        else RetryDownload();
-        break;
-      case IDIGNORE:
-        GiveUpToBrowser();
-        break;
-      default:
-        ReturnHome();
-        break;
-    }
+    AskAfterError([this] {
+      // A kept installer runs again; one already used is fetched anew.
+      if (downloader_ && PathExists(downloader_->GetDownloadFilePath(), false)) StartInstallation();
+      else RetryDownload();
+    });
     SetTaskbarProgress(TBPF_NORMAL, 0);
     return;
   }

@@ -15,6 +15,7 @@
 #include <windows.h>
 #include <shobjidl.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,6 +89,9 @@ class SetupForm : public ui::WindowImplBase {
   void OnDownloadFinished(bool success);
   void OnInstallFinished(InstallOutcome outcome);
   void StartInstallation();
+  // The error box: Retry runs |retry|, Abort goes home, Ignore gives up to
+  // the browser.
+  void AskAfterError(const std::function<void()>& retry);
   // Back to the home page with the toggles cleared.
   void ReturnHome();
   // Ignore: the browser fetches the installer, the end page shows, the
