@@ -6,6 +6,7 @@
 #include <netlistmgr.h>
 #include <shlobj.h>
 
+#include <atomic>
 #include <cwctype>
 #include <vector>
 
@@ -64,6 +65,11 @@ class ComScope {
  private:
   HRESULT hr_;
 };
+
+// Answers a demo or test build puts in place of the system's (below zero:
+// ask the system).
+std::atomic<int> g_connected_answer{-1};
+std::atomic<double> g_free_mb_answer{-1.0};
 
 const CLSID kClsidNetworkListManager = {0xDCB00C01, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
 const IID kIidNetworkListManager = {0xDCB00000, 0x570F, 0x4A9B, {0x8D, 0x69, 0x19, 0x9F, 0xDB, 0xA5, 0x72, 0x3B}};
@@ -178,6 +184,8 @@ double GetDiskFreeMB(const std::wstring& path) {
     if (c == L'\\') c = L'/';
   }
   if (text.size() < 3 || text.compare(1, 2, L":/") != 0) return 0;
+  const double answer = g_free_mb_answer.load();
+  if (answer >= 0) return answer;
   DWORD sectors_per_cluster = 0, bytes_per_sector = 0, free_clusters = 0, total_clusters = 0;
   if (!::GetDiskFreeSpaceW(text.substr(0, 3).c_str(), &sectors_per_cluster, &bytes_per_sector, &free_clusters,
                            &total_clusters))
@@ -226,6 +234,8 @@ std::string MD5Hex(const std::string& text) {
 }
 
 bool IsInternetConnected() {
+  const int answer = g_connected_answer.load();
+  if (answer >= 0) return answer != 0;
   ComScope com;
   base::win32::ScopedComPtr<IUnknown> unknown;
   if (FAILED(::CoCreateInstance(kClsidNetworkListManager, nullptr, CLSCTX_ALL, IID_IUnknown,
@@ -345,4 +355,12 @@ bool WithFileName(const std::wstring& path, const std::wstring& name, std::wstri
   if (sep == std::wstring::npos) return false;
   *result = path.substr(0, sep + 1) + name;
   return true;
+}
+
+void public_fun_internal::SetInternetConnectedForTesting(int answer) {
+  g_connected_answer.store(answer < 0 ? -1 : answer != 0);
+}
+
+void public_fun_internal::SetDiskFreeMBForTesting(double megabytes) {
+  g_free_mb_answer.store(megabytes < 0 ? -1.0 : megabytes);
 }

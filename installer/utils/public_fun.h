@@ -54,6 +54,12 @@ namespace public_fun_internal {
 // null when none could be made; a test hands in one of its own.
 bool IsInternetConnectedVia(IUnknown* network_list);
 
+// Test seams for the demo build: a fixed answer for IsInternetConnected
+// (0 or 1) and for GetDiskFreeMB of every drive; below zero asks the system
+// again.
+void SetInternetConnectedForTesting(int answer);
+void SetDiskFreeMBForTesting(double megabytes);
+
 }  // namespace public_fun_internal
 
 #endif  // INSTALLER_UTILS_PUBLIC_FUN_H_

@@ -10,6 +10,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <vector>
 
 #include "base/synchronization/lock.h"
@@ -23,6 +24,7 @@ namespace {
 struct ToolFolderOverride {
   base::Lock lock;
   std::wstring folder;
+  std::wstring only_file;  // empty: every program
 };
 
 ToolFolderOverride& ToolFolder() {
@@ -284,7 +286,9 @@ bool RunElevatedAndWait(const std::wstring& executable, const std::wstring& para
 std::wstring SystemToolPath(const std::wstring& file_name) {
   {
     base::ScopedLock hold(ToolFolder().lock);
-    if (!ToolFolder().folder.empty()) return ToolFolder().folder + file_name;
+    const ToolFolderOverride& o = ToolFolder();
+    if (!o.folder.empty() && (o.only_file.empty() || _wcsicmp(o.only_file.c_str(), file_name.c_str()) == 0))
+      return o.folder + file_name;
   }
   wchar_t folder[MAX_PATH] = {};
   UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
@@ -295,9 +299,10 @@ std::wstring SystemToolPath(const std::wstring& file_name) {
   return std::wstring(folder, length) + L"\\" + file_name;
 }
 
-void launcher_internal::SetSystemToolFolderForTesting(const std::wstring& folder) {
+void launcher_internal::SetSystemToolFolderForTesting(const std::wstring& folder, const std::wstring& only_file) {
   base::ScopedLock hold(ToolFolder().lock);
   ToolFolder().folder = folder;
+  ToolFolder().only_file = only_file;
 }
 
 bool CaptureCommandOutput(const std::wstring& program, const std::wstring& arguments, const CaptureOptions& options,

@@ -60,8 +60,9 @@ std::wstring SystemToolPath(const std::wstring& file_name);
 namespace launcher_internal {
 
 // Test seam: the folder (with its trailing separator) that SystemToolPath()
-// takes its programs from; empty goes back to the system folder.
-void SetSystemToolFolderForTesting(const std::wstring& folder);
+// takes its programs from (only |only_file| when that is given); empty goes
+// back to the system folder.
+void SetSystemToolFolderForTesting(const std::wstring& folder, const std::wstring& only_file = L"");
 
 // StartProductUnelevated with the taskbar's window class and the class of
 // the desktop shell's window list as parameters, so tests can take the paths

@@ -9,7 +9,7 @@ http://127.0.0.1:18480 reads the live collector instead). FILE is the record
 file of the demo installer and product (VARNO_DEMO_RECORD). --json prints
 the parsed data instead of text. As a module:
 
-  read_record(path)        -> [{"kind": "installer"|"product", "pid": int, "elevated": bool|None,
+  read_record(path)        -> [{"kind": "installer"|"product"|"browser", "pid": int, "elevated": bool|None,
                                 "cwd": str|None, "cmdline": str}]
   read_access_log(path)    -> [{"method", "path", "status", "bytes", "range", "conn",
                                 "seconds", "end"}]
@@ -33,8 +33,8 @@ def read_record(path):
         for line in f:
             fields = line.rstrip("\n").split("\t")
             # The command line may hold TABs: it is everything after the fixed fields.
-            if fields[0] == "installer" and len(fields) >= 3 and fields[1].startswith("pid="):
-                events.append({"kind": "installer", "pid": int(fields[1][4:]), "elevated": None, "cwd": None,
+            if fields[0] in ("installer", "browser") and len(fields) >= 3 and fields[1].startswith("pid="):
+                events.append({"kind": fields[0], "pid": int(fields[1][4:]), "elevated": None, "cwd": None,
                                "cmdline": "\t".join(fields[2:])})
             elif (fields[0] == "product" and len(fields) >= 5 and fields[1].startswith("pid=")
                   and fields[2] in ("elevated=0", "elevated=1") and fields[3].startswith("cwd=")):
@@ -148,7 +148,7 @@ def main():
         else:
             print("record (%s):" % args.record)
             for e in r:
-                extra = "" if e["kind"] == "installer" else " elevated=%d cwd=%s" % (e["elevated"], e["cwd"])
+                extra = "" if e["kind"] != "product" else " elevated=%d cwd=%s" % (e["elevated"], e["cwd"])
                 print("  %s%s  %s" % (e["kind"], extra, e["cmdline"]))
 
 

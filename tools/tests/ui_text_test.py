@@ -89,6 +89,12 @@ def case_text_field():
         g.key("ctrl+a")
         uw.xdotool("type", "--delay", "30", r"D:\Games")
         check(text_of(g, "path") == r"D:\Games", "Ctrl+A then typing replaced everything")
+        # The caret blinks: the field's ink changes by the caret's pixels while nothing is typed.
+        inks = []
+        for _ in range(10):
+            inks.append(ink(pixels(left + 2, top + 3, right - left - 4, bottom - top - 6), 0x80))
+            time.sleep(0.2)
+        check(max(inks) - min(inks) >= 6, f"the caret blinks while the field waits: ink {inks}")
 
         to_clipboard(r"E:\Pasted Path\sub")
         g.key("ctrl+a", "ctrl+v")

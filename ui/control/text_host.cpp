@@ -2,6 +2,7 @@
 
 #include <imm.h>
 
+#include <set>
 #include <string>
 
 #include "base/log/log.h"
@@ -22,6 +23,12 @@ const IID& ExportedIid(const char* name, const IID& fallback) {
   HMODULE module = TextServicesModule();
   const FARPROC proc = module ? ::GetProcAddress(module, name) : nullptr;
   return proc ? *reinterpret_cast<const IID*>(proc) : fallback;
+}
+
+// Hosts whose caret blinks (UI thread only).
+std::set<CTxtWinHost*>& BlinkHosts() {
+  static std::set<CTxtWinHost*> hosts;
+  return hosts;
 }
 
 // The services' timers, by thread timer id (UI thread only).
@@ -100,6 +107,7 @@ CTxtWinHost::CTxtWinHost(RichEdit* owner, DWORD property_bits, const CHARFORMAT2
 CTxtWinHost::~CTxtWinHost() { Shutdown(); }
 
 void CTxtWinHost::Shutdown() {
+  StopBlink();
   for (const auto& timer : timers_) {
     ::KillTimer(nullptr, timer.second);
     TimerTable().erase(timer.second);
@@ -203,14 +211,50 @@ WINBOOL CTxtWinHost::TxCreateCaret(HBITMAP, INT width, INT height) {
 
 WINBOOL CTxtWinHost::TxShowCaret(WINBOOL show) {
   caret_shown_ = show != FALSE;
+  if (caret_shown_) RestartBlink();
+  else StopBlink();
   if (owner_) owner_->Invalidate();
   return TRUE;
 }
 
 WINBOOL CTxtWinHost::TxSetCaretPos(INT x, INT y) {
   caret_pos_ = POINT{x, y};
+  if (caret_shown_) RestartBlink();
   if (owner_ && caret_shown_) owner_->Invalidate();
   return TRUE;
+}
+
+void CTxtWinHost::RestartBlink() {
+  // A moved or typed-at caret shows at once and blinks from there, at the
+  // user's rate; a rate of INFINITE means no blinking at all.
+  blink_on_ = true;
+  const UINT period = ::GetCaretBlinkTime();
+  HWND hwnd = Hwnd();
+  if (period == 0 || period == INFINITE || !hwnd) {
+    StopBlink();
+    return;
+  }
+  if (blink_hwnd_ && blink_hwnd_ != hwnd) StopBlink();
+  // The window's own timer, with an id that is this host: the window's
+  // procedure never sees it, and a late tick finds no host once it is gone.
+  if (::SetTimer(hwnd, reinterpret_cast<UINT_PTR>(this), period, &CTxtWinHost::OnBlink)) {
+    blink_hwnd_ = hwnd;
+    BlinkHosts().insert(this);
+  }
+}
+
+void CTxtWinHost::StopBlink() {
+  if (blink_hwnd_) ::KillTimer(blink_hwnd_, reinterpret_cast<UINT_PTR>(this));
+  blink_hwnd_ = nullptr;
+  BlinkHosts().erase(this);
+  blink_on_ = true;
+}
+
+void CALLBACK CTxtWinHost::OnBlink(HWND, UINT, UINT_PTR id, DWORD) {
+  auto* host = reinterpret_cast<CTxtWinHost*>(id);
+  if (BlinkHosts().count(host) == 0) return;
+  host->blink_on_ = !host->blink_on_;
+  if (host->owner_) host->owner_->Invalidate();
 }
 
 void CALLBACK CTxtWinHost::OnTimer(HWND, UINT, UINT_PTR native_id, DWORD) {

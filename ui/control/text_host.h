@@ -48,8 +48,9 @@ class CTxtWinHost final : public ITextHost {
   // WS_VSCROLL / WS_HSCROLL / ES_AUTO*SCROLL / ES_DISABLENOSCROLL bits.
   void SetScrollBits(DWORD bits);
 
-  // The caret the services asked for, in client coordinates.
-  bool CaretShown() const { return caret_shown_; }
+  // The caret the services asked for, in client coordinates; false in the
+  // off half of its blink.
+  bool CaretShown() const { return caret_shown_ && blink_on_; }
   RECT CaretRect() const;
 
   // IUnknown
@@ -104,6 +105,9 @@ class CTxtWinHost final : public ITextHost {
   ~CTxtWinHost();
   HWND Hwnd() const;
   static void CALLBACK OnTimer(HWND hwnd, UINT message, UINT_PTR native_id, DWORD time);
+  void RestartBlink();
+  void StopBlink();
+  static void CALLBACK OnBlink(HWND hwnd, UINT message, UINT_PTR id, DWORD time);
 
   ULONG refs_ = 1;
   RichEdit* owner_;
@@ -116,6 +120,8 @@ class CTxtWinHost final : public ITextHost {
   SIZE caret_size_{0, 0};
   POINT caret_pos_{0, 0};
   bool caret_shown_ = false;
+  bool blink_on_ = true;
+  HWND blink_hwnd_ = nullptr;  // the window whose timer blinks the caret
   std::map<UINT, UINT_PTR> timers_;  // the services' id -> thread timer id
 };
 
