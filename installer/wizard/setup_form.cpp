@@ -319,6 +319,8 @@ bool SetupForm::CheckInstallPath(double required_bytes) {
     if (label_error_) label_error_->SetVisibleWithFade(true);
     return false;
   }
+  // The path is fine now, whatever the space says.
+  if (label_error_) label_error_->SetVisibleWithFade(false);
   const long long required_mb = static_cast<long long>(required_bytes / 1048576.0);
   const double free_mb = GetDiskFreeMB(NormalizeDirPath(path));
   if (free_mb < static_cast<double>(required_mb)) {
@@ -326,7 +328,6 @@ bool SetupForm::CheckInstallPath(double required_bytes) {
             MB_OK | MB_ICONWARNING);
     return false;
   }
-  if (label_error_) label_error_->SetVisibleWithFade(false);
   return true;
 }
 

@@ -448,6 +448,7 @@ def case_checks(args):
         box = w.box(before)
         w.shot("space")
         check(box is not None and w.answer(box, "Return"), "too little space shows the space box")
+        check(reddish(w.grab(ERROR_LABEL)) == 0, "and the error label has gone: the path itself is fine")
         check(w.page() == "home", "and the wizard stays home")
         # The size query at start is all that reached the server.
         sent = sum(e["bytes"] for e in Servers(args.work).access_log()[requests:])

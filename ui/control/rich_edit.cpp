@@ -562,24 +562,6 @@ void RichEdit::OnTxScrollRange(bool vertical, long range) {
   if (bar) bar->SetScrollRange(std::max(0L, range));
 }
 
-void RichEdit::SetScrollPos(int64_t x, int64_t y) {
-  if (!host_) {
-    ScrollableBox::SetScrollPos(x, y);
-    return;
-  }
-  // The services own the scroll position and report it back through
-  // OnTxScrollPos; only a real move goes to them, so that the box's own
-  // arranging never undoes the scrolling that keeps the caret in view.
-  const SIZE now = GetScrollPos();
-  const SIZE range = GetScrollRange();
-  POINT target{static_cast<LONG>(std::clamp<int64_t>(x, 0, std::max<LONG>(0, range.cx))),
-               static_cast<LONG>(std::clamp<int64_t>(y, 0, std::max<LONG>(0, range.cy)))};
-  if (target.x == now.cx && target.y == now.cy) return;
-  Send(EM_SETSCROLLPOS, 0, reinterpret_cast<LPARAM>(&target));
-  Invalidate();
-  SendEvent(kEventScrollChange);
-}
-
 void RichEdit::OnTxScrollPos(bool vertical, long pos) {
   ScrollBar* bar = vertical ? GetVerticalScrollBar() : GetHorizontalScrollBar();
   if (bar) bar->SetScrollPos(std::max(0L, pos));

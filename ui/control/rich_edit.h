@@ -61,8 +61,6 @@ class RichEdit : public ScrollableBox {
   void SetAttribute(const std::wstring& name, const std::wstring& value) override;
   void HandleMessage(EventArgs* args) override;
   void PaintChildren(IRenderContext* context, const RECT& dirty) override;
-  // The bars (a dragged thumb, their arrows) scroll the text itself.
-  void SetScrollPos(int64_t x, int64_t y) override;
 
   // The text; empty without text services.
   virtual std::wstring GetText() const;
