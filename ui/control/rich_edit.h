@@ -97,6 +97,9 @@ class RichEdit : public ScrollableBox {
   RECT TextRect() const;
   // The top left of character |cp| in window client coordinates.
   POINT PosFromChar(long cp) const;
+  // The size the text takes laid out at the width of the whole content
+  // rectangle, as the services format it; {0, 0} without services.
+  SIZE NaturalTextSize() const;
 
   // Calls from the text host.
   void OnTxTextChanged();
