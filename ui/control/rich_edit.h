@@ -117,6 +117,8 @@ class RichEdit : public ScrollableBox {
   void ApplyTextColor();
   // Places the text rectangle inside the control by the vertical alignment.
   void UpdateTextRect();
+  // One line of the control's own font, or 0.
+  LONG FontLineHeight() const;
   LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const;
   // The character under |point|, or -1 when the point is on no character.
   long CharAt(POINT point) const;
