@@ -290,6 +290,20 @@ void SetupForm::ApplyComboLanguage() {
   if (carousel_index_ >= 1 && carousel_index_ <= 3) ShowSlide(carousel_index_);
 }
 
+void SetupForm::ShowLanguage(const std::wstring& key) {
+  languages_.SelectLanguage(key);
+  if (combo_language_) {
+    // The combo lists the catalogue in its order.
+    int index = 0;
+    for (const auto& entry : languages_.GetLanguages()) {
+      if (entry.first == languages_.GetCurrentLanguage()) combo_language_->SelectItem(index);
+      ++index;
+    }
+  }
+  ApplyTexts();
+  if (carousel_index_ >= 1 && carousel_index_ <= 3) ShowSlide(carousel_index_);
+}
+
 void SetupForm::BrowseForFolder() {
   BROWSEINFOW info = {};
   info.hwndOwner = GetHWND();

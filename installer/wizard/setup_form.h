@@ -62,6 +62,9 @@ class SetupForm : public ui::WindowImplBase {
   virtual bool HandleUiEvent(ui::EventArgs* args);
 
   void ApplyTexts();
+  // Shows language |key| at once, as picking it in the combo would, with
+  // no event (the language tour's checks).
+  void ShowLanguage(const std::wstring& key);
   void ShowSlide(int index);
   void ShowProgress(int value);
   int CurrentPage() const;

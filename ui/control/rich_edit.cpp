@@ -211,19 +211,45 @@ POINT RichEdit::PosFromChar(long cp) const {
   return POINT{at.x, at.y};
 }
 
+LONG RichEdit::FontLineHeight() const {
+  HDC screen = ::GetDC(nullptr);
+  const FontInfo* info = GlobalResources::GetFontInfo(font_id_, screen);
+  const LONG line = info && info->has_metrics ? info->metrics.tmHeight : 0;
+  if (screen) ::ReleaseDC(nullptr, screen);
+  return line;
+}
+
+SIZE RichEdit::NaturalTextSize() const {
+  if (!host_ || GetTextLength() == 0) return SIZE{0, 0};
+  const RECT content = ContentRect();
+  LONG width = content.right - content.left;
+  LONG height = 0;
+  const SIZEL extent{-1, -1};
+  HDC screen = ::GetDC(nullptr);
+  const HRESULT hr = host_->Services()->TxGetNaturalSize(DVASPECT_CONTENT, screen, nullptr, nullptr,
+                                                         TXTNS_FITTOCONTENT, &extent, &width, &height);
+  if (screen) ::ReleaseDC(nullptr, screen);
+  if (FAILED(hr)) {
+    // Services without it: the lines at the font's own height.
+    const LONG lines = (style_ & kEditMultiLine) ? std::max<LONG>(1, static_cast<LONG>(Send(EM_GETLINECOUNT))) : 1;
+    width = content.right - content.left;
+    height = FontLineHeight() * lines;
+  }
+  return SIZE{width, height};
+}
+
 void RichEdit::UpdateTextRect() {
   RECT rect = ContentRect();
   if (text_valign_ != 0 && host_) {
-    // Lines are counted at the full rectangle's width.
+    // Lines are counted at the full rectangle's width, at the height the
+    // services lay them out in: a fallback face for another script may make
+    // them taller than the font's own. An empty text centres one line.
     host_->SetClientRect(rect);
-    HDC screen = ::GetDC(nullptr);
-    const FontInfo* info = GlobalResources::GetFontInfo(font_id_, screen);
-    const LONG line = info && info->has_metrics ? info->metrics.tmHeight : 0;
-    if (screen) ::ReleaseDC(nullptr, screen);
-    const LONG lines = (style_ & kEditMultiLine) ? std::max<LONG>(1, static_cast<LONG>(Send(EM_GETLINECOUNT))) : 1;
-    const LONG height = std::min<LONG>(line * lines, rect.bottom - rect.top);
+    LONG height = NaturalTextSize().cy;
+    if (height <= 0) height = FontLineHeight();
+    height = std::min<LONG>(height, rect.bottom - rect.top);
     const LONG spare = rect.bottom - rect.top - height;
-    if (line > 0 && spare > 0) {
+    if (height > 0 && spare > 0) {
       rect.top += text_valign_ == 1 ? spare / 2 : spare;
       rect.bottom = rect.top + height;
     }

@@ -97,6 +97,9 @@ class RichEdit : public ScrollableBox {
   RECT TextRect() const;
   // The top left of character |cp| in window client coordinates.
   POINT PosFromChar(long cp) const;
+  // The size the text takes laid out at the width of the whole content
+  // rectangle, as the services format it; {0, 0} without services.
+  SIZE NaturalTextSize() const;
 
   // Calls from the text host.
   void OnTxTextChanged();
@@ -114,6 +117,8 @@ class RichEdit : public ScrollableBox {
   void ApplyTextColor();
   // Places the text rectangle inside the control by the vertical alignment.
   void UpdateTextRect();
+  // One line of the control's own font, or 0.
+  LONG FontLineHeight() const;
   LRESULT Send(UINT message, WPARAM wparam = 0, LPARAM lparam = 0) const;
   // The character under |point|, or -1 when the point is on no character.
   long CharAt(POINT point) const;

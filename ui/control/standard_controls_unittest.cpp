@@ -13,6 +13,7 @@
 #include "ui/control/label.h"
 #include "ui/control/option.h"
 #include "ui/control/progress.h"
+#include "ui/control/text_fit.h"
 #include "ui/control/tree_test_support.h"
 
 namespace ui {
@@ -491,6 +492,32 @@ TEST_F(StandardControlsTest, CircleProgressRing) {
     EXPECT_EQ(Rgb(Pixel(surface.get(), 11, 11)), c.top_left);
     EXPECT_EQ(Rgb(Pixel(surface.get(), 2, 2)), c.bar);  // outside the ring
   }
+}
+
+// The misfit walk: a single line needs its natural width, wrapping text its
+// height at the area's width, padding takes room; hidden subtrees and texts
+// that fit are not reported.
+TEST_F(StandardControlsTest, TextMisfitsAreFound) {
+  ASSERT_TRUE(Build(L"<Window><VBox>"
+                    L"<Label name=\"auto\" width=\"auto\" height=\"auto\" text=\"Installation Path:\"/>"
+                    L"<Label name=\"narrow\" width=\"40\" height=\"24\" text=\"Installation Path:\"/>"
+                    L"<Button name=\"padded\" width=\"120\" height=\"24\" textpadding=\"60,0,0,0\""
+                    L" text=\"Installation Path:\"/>"
+                    L"<Label name=\"wraps\" width=\"120\" height=\"60\" singleline=\"false\""
+                    L" text=\"Installation Path: C:\\Program Files\"/>"
+                    L"<Label name=\"short\" width=\"120\" height=\"16\" singleline=\"false\""
+                    L" text=\"One-Stop PDF Editor and Reader, powerful and free\"/>"
+                    L"<VBox visible=\"false\"><Label name=\"hidden\" width=\"10\" height=\"24\" text=\"Hidden\"/>"
+                    L"</VBox></VBox></Window>"));
+  Arrange(400, 300);
+  int checked = 0;
+  std::vector<std::string> names;
+  for (const TextMisfit& m : FindTextMisfits(window_.GetRoot(), &checked)) {
+    names.push_back(base::WideToUtf8(m.name));
+    EXPECT_TRUE(m.needed.cx > m.room.cx || m.needed.cy > m.room.cy) << names.back();
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"narrow", "padded", "short"}));
+  EXPECT_EQ(checked, 5);
 }
 
 }  // namespace
