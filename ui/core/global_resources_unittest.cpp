@@ -319,7 +319,9 @@ TEST_F(GlobalResourcesTest, ShippedSkinThroughTheArchive) {
     return GlobalResources::GetClassAttributes(cls).find(piece) != std::wstring::npos;
   };
   EXPECT_TRUE(has(L"btn_start", L"font=\"system_14\" width=\"200\" height=\"40\" normaltextcolor=\"white\""));
-  EXPECT_TRUE(has(L"btn_start", L"disabledimage=\"../public/button/btn_start_normal.png\""));
+  // Disabled looks like normal; the art stretches by nine slices so the
+  // button can grow with its words.
+  EXPECT_TRUE(has(L"btn_start", L"disabledimage=\"file='../public/button/btn_start_normal.png' corner='8,8,8,8'\""));
   EXPECT_TRUE(has(L"btn_global_line", L"width=\"88\" height=\"28\" font=\"system_12\" normaltextcolor=\"dark_gray\""));
   // A hot image switches the hot fade on again, so the switch-off must come
   // after it in the class.
