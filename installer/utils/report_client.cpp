@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <json/json.h>
-
 #include <chrono>
 #include <condition_variable>
 #include <memory>
@@ -80,19 +78,91 @@ void ReportClient::InitFromSettings(const IniFile& settings, const std::string& 
 
 std::string ReportClient::RequestBody(const std::string& action, const std::string& status,
                                       const std::string& day) const {
-  Json::Value root(Json::objectValue);
-  root["action"] = action;
-  root["day"] = day;
-  root["device_id"] = device_id_;
-  root["os"] = "windows";
-  root["product"] = product_;
-  root["qd"] = qd_;
-  root["status"] = status;
-  root["version"] = version_;
-  // The builder's defaults: tab indentation, " : " between key and value,
-  // non-ASCII escaped. The server verifies these exact bytes.
-  Json::StreamWriterBuilder builder;
-  return Json::writeString(builder, root) + "\n";
+  // The bytes jsoncpp's stream writer gives with its builder's defaults (one
+  // tab of indentation, " : " after a key, non-ASCII escaped, members sorted
+  // by key), which the server verifies. Written here because any use of
+  // jsoncpp's values or writers links the iostreams and their locales, a
+  // third of the program; the tests hold both writers to the same bytes.
+  const std::pair<const char*, const std::string*> members[] = {
+      {"action", &action}, {"day", &day},   {"device_id", &device_id_}, {"os", nullptr},
+      {"product", &product_}, {"qd", &qd_}, {"status", &status},       {"version", &version_}};
+  constexpr size_t kCount = sizeof(members) / sizeof(members[0]);
+  std::string body = "{\n";
+  for (size_t i = 0; i < kCount; ++i) {
+    body += '\t';
+    body += QuotedJsonString(members[i].first);
+    body += " : ";
+    body += QuotedJsonString(members[i].second ? *members[i].second : std::string("windows"));
+    body += i + 1 < kCount ? ",\n" : "\n";
+  }
+  body += "}\n";
+  return body;
+}
+
+std::string ReportClient::QuotedJsonString(const std::string& text) {
+  static const char kHex[] = "0123456789abcdef";
+  std::string out = "\"";
+  auto escape = [&out](unsigned unit) {
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4) out += kHex[(unit >> shift) & 0xf];
+  };
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  for (; p != end; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    switch (c) {
+      case '"': out += "\\\""; continue;
+      case '\\': out += "\\\\"; continue;
+      case '\b': out += "\\b"; continue;
+      case '\f': out += "\\f"; continue;
+      case '\n': out += "\\n"; continue;
+      case '\r': out += "\\r"; continue;
+      case '\t': out += "\\t"; continue;
+      default: break;
+    }
+    if (c < 0x20) {
+      escape(c);
+      continue;
+    }
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+      continue;
+    }
+    // A UTF-8 sequence by its lead byte alone, continuation bytes unchecked;
+    // one cut short by the end, overlong, or a surrogate is U+FFFD, and a cut
+    // one takes only its lead byte.
+    const ptrdiff_t left = end - p;
+    auto next = [p](int i) { return static_cast<unsigned>(static_cast<unsigned char>(p[i])) & 0x3f; };
+    unsigned code = 0xfffd;
+    if (c < 0xe0) {
+      if (left >= 2) {
+        const unsigned value = ((c & 0x1fu) << 6) | next(1);
+        p += 1;
+        if (value >= 0x80) code = value;
+      }
+    } else if (c < 0xf0) {
+      if (left >= 3) {
+        const unsigned value = ((c & 0x0fu) << 12) | (next(1) << 6) | next(2);
+        p += 2;
+        if (value >= 0x800 && (value < 0xd800 || value > 0xdfff)) code = value;
+      }
+    } else if (c < 0xf8) {
+      if (left >= 4) {
+        const unsigned value = ((c & 0x07u) << 18) | (next(1) << 12) | (next(2) << 6) | next(3);
+        p += 3;
+        if (value >= 0x10000) code = value;
+      }
+    }
+    if (code < 0x10000) {
+      escape(code);
+    } else {
+      code -= 0x10000;
+      escape(0xd800 + ((code >> 10) & 0x3ff));
+      escape(0xdc00 + (code & 0x3ff));
+    }
+  }
+  out += '"';
+  return out;
 }
 
 std::string ReportClient::TimestampText(int64_t unix_time) {

@@ -44,6 +44,10 @@ class ReportClient {
   // The pieces of one request, exposed for the tests.
   // The styled JSON text of the eight members, with its final line feed.
   std::string RequestBody(const std::string& action, const std::string& status, const std::string& day) const;
+  // |text| (UTF-8) as a JSON string, quoted and escaped
+  // as jsoncpp writes it: non-ASCII as \u escapes (surrogate pairs past the
+  // basic plane), malformed sequences as U+FFFD.
+  static std::string QuotedJsonString(const std::string& text);
   // The low 32 bits of |unix_time| as a signed decimal number.
   static std::string TimestampText(int64_t unix_time);
   // "%04d-%02d-%02d %02d:%02d:%02d" of the calendar fields.

@@ -126,6 +126,38 @@ TEST_F(ReportClientTest, TheWriterEscapesWhatTheFieldsHold) {
   EXPECT_EQ(value["version"].asString(), version);
 }
 
+// The installer writes the body itself; the server checks the bytes of
+// jsoncpp's stream writer, so both must agree for any field text, malformed
+// UTF-8 and embedded NULs included.
+TEST(ReportBodyTest, MatchesJsoncppsStreamWriterByteForByte) {
+  std::vector<std::string> texts = {
+      "", "plain", "dev\"ice\\id", "caf\xc3\xa9", "1.0\n\x01\x1f\x7f\b\f\r", "tab\there/slash",
+      "\xe4\xb8\xad\xe6\x96\x87", "\xf0\x9f\x98\x80 astral", std::string("nul\0inside", 10),
+      "\xc3", "\xe4\xb8", "\xf0\x9f\x98", "\xc0\xaf overlong", "\xed\xa0\x80 surrogate", "\x80\xbf lone",
+      "\xf8\xff\xfe", "\xf4\x90\x80\x80 past U+10FFFF", std::string(3000, 'x')};
+  uint32_t seed = 12345;
+  for (int i = 0; i < 400; ++i) {  // random bytes, biased towards high ones
+    std::string text;
+    for (int n = (i % 24) + 1; n > 0; --n) {
+      seed = seed * 1103515245u + 12345u;
+      text += static_cast<char>((seed >> 16) & 0xff);
+    }
+    texts.push_back(text);
+  }
+  for (const std::string& text : texts) {
+    const std::string shown = ::testing::PrintToString(text);
+    ASSERT_EQ(ReportClient::QuotedJsonString(text), Json::writeString(Json::StreamWriterBuilder(), Json::Value(text)))
+        << shown;
+    ReportClient client(kKey);
+    client.Init("http://127.0.0.1/", text, text, text, text);
+    Json::Value root(Json::objectValue);
+    for (const char* key : {"action", "day", "device_id", "product", "qd", "status", "version"}) root[key] = text;
+    root["os"] = "windows";
+    ASSERT_EQ(client.RequestBody(text, text, text), Json::writeString(Json::StreamWriterBuilder(), root) + "\n")
+        << shown;
+  }
+}
+
 TEST_F(ReportClientTest, SendNeverWaitsPastItsLimit) {
   ReportClient client(kKey);
   client.SetWaitLimit(base::Duration::FromMilliseconds(300));
