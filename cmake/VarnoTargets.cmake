@@ -74,3 +74,41 @@ function(varno_add_archive target source_dir overlay_dir)
   set_source_files_properties(${rc} PROPERTIES OBJECT_DEPENDS ${zip})
   add_library(${target} OBJECT ${rc})
 endfunction()
+
+# The installer's libraries are built without exceptions and their unwind
+# tables, which were a fifth of the program; only the listed sources throw or
+# catch (the HTTP clients' internal error value, a failed allocation for an
+# archive member) and keep them. An exception that reaches code built
+# without them ends the process, as an uncaught one would anyway.
+function(varno_without_exceptions target)
+  if(NOT WIN32)
+    return()
+  endif()
+  target_compile_options(${target} PRIVATE -fno-exceptions -fno-asynchronous-unwind-tables)
+  if(ARGN)
+    set_source_files_properties(${ARGN} TARGET_DIRECTORY ${target}
+                                PROPERTIES COMPILE_OPTIONS "-fexceptions;-fasynchronous-unwind-tables")
+  endif()
+endfunction()
+
+# An executable as it ships: unused sections dropped, a link map beside it
+# (<name>.map, read by tools/size_report.py), and stripped, its debug
+# information kept in <name>.debug beside it for crash analysis (the image
+# names that file in its .gnu_debuglink).
+function(varno_ship_executable target)
+  if(NOT WIN32)
+    return()
+  endif()
+  get_target_property(name ${target} OUTPUT_NAME)
+  get_target_property(dir ${target} RUNTIME_OUTPUT_DIRECTORY)
+  if(NOT dir)
+    set(dir ${CMAKE_RUNTIME_OUTPUT_DIRECTORY})
+  endif()
+  target_link_options(${target} PRIVATE -Wl,--gc-sections -Wl,-Map,${dir}/${name}.map)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug $<TARGET_FILE:${target}> ${dir}/${name}.debug
+    COMMAND ${CMAKE_STRIP} --strip-all $<TARGET_FILE:${target}>
+    COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=${dir}/${name}.debug $<TARGET_FILE:${target}>
+    WORKING_DIRECTORY ${dir}
+    VERBATIM)
+endfunction()

@@ -39,7 +39,9 @@ fi
 build_jsoncpp() {
   local triplet=$1
   local prefix="$deps/$triplet"
-  [ -f "$prefix/lib/libjsoncpp.a" ] && return 0
+  # The stamp names the flags: a library built with others is built again.
+  local stamp="$prefix/lib/varno-jsoncpp-flags-$jsoncpp_flags_version"
+  [ -f "$prefix/lib/libjsoncpp.a" ] && [ -f "$stamp" ] && return 0
   local src_root="$deps/src"
   if ! ls -d "$src_root"/libjsoncpp-*/ >/dev/null 2>&1; then
     if ! grep -rqs '^Types: deb-src' /etc/apt/sources.list.d/; then
@@ -53,14 +55,20 @@ build_jsoncpp() {
   local src
   src=$(ls -d "$src_root"/libjsoncpp-*/ | head -n1)
   echo "setup: building jsoncpp for $triplet"
+  rm -rf "$deps/build-jsoncpp-$triplet" "$prefix/lib/varno-jsoncpp-flags-"*
+  # Sections per function and datum: the installer's link keeps only what
+  # it uses (the stream writers would pull in all of iostreams and locales).
   cmake -S "$src" -B "$deps/build-jsoncpp-$triplet" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$triplet.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
+    -DCMAKE_BUILD_TYPE=MinSizeRel -DCMAKE_CXX_FLAGS="-ffunction-sections -fdata-sections" \
+    -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DJSONCPP_WITH_TESTS=OFF -DJSONCPP_WITH_POST_BUILD_UNITTEST=OFF \
     -DJSONCPP_WITH_EXAMPLE=OFF -DBUILD_SHARED_LIBS=OFF -DBUILD_STATIC_LIBS=ON \
     -DBUILD_OBJECT_LIBS=OFF -DJSONCPP_WITH_PKGCONFIG_SUPPORT=OFF >/dev/null
   cmake --build "$deps/build-jsoncpp-$triplet" >/dev/null
   cmake --install "$deps/build-jsoncpp-$triplet" >/dev/null
+  touch "$stamp"
 }
+jsoncpp_flags_version=2
 build_jsoncpp i686-w64-mingw32
 build_jsoncpp x86_64-w64-mingw32
