@@ -259,6 +259,12 @@ void WinUIMessagePump::SleepUntilWork(bool due_but_held) {
         !::PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_NOREMOVE)) {
       // Mouse input meant for another thread's window: don't spin on it.
       ::WaitMessage();
+    } else if (!::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE)) {
+      // Input the queue reports but no peek can take: under Wine a paint
+      // flag stays set with no window left to paint, and waiting for input
+      // that is merely available spun this thread at a third of a core. Wait
+      // for new input, or the wake time, instead.
+      ::MsgWaitForMultipleObjectsEx(0, nullptr, wait, QS_ALLINPUT, 0);
     }
   }
 }
