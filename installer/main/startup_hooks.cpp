@@ -5,6 +5,8 @@
 #include <ole2.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "base/log/log.h"
 #include "installer/main/entry.h"
@@ -13,12 +15,15 @@
 #include "ui/core/global_resources.h"
 #include "ui/core/resource_archive.h"
 #include "ui/core/resource_archive_win.h"
+#include "ui/render/render_gdiplus.h"
 
 namespace startup {
 
 namespace {
 // The taskbar progress and the folder browser need COM (OLE) on this thread.
 bool g_ole_started = false;
+// Lives while the UI framework is up; UI thread.
+std::unique_ptr<ui::FontWarmUp> g_font_warm_up;
 }  // namespace
 
 void MountResources() {
@@ -33,6 +38,9 @@ void StartUiFramework() {
   ui::GlobalResources::Startup(L"resources\\", nullptr, true, L"themes\\default", L"lang\\English");
   // A right-to-left language mirrors the framework from then on.
   LanguageCatalogue::SetRightToLeftHandler([](bool rtl) { ui::GlobalResources::SetRightToLeft(rtl); });
+  // The wizard's two faces are made while its window builds, not in its
+  // first paint.
+  g_font_warm_up = std::make_unique<ui::FontWarmUp>(std::vector<std::wstring>{L"system_12", L"system_14"});
 }
 
 void OpenWizardWindow() {
@@ -53,6 +61,7 @@ void OpenWizardWindow() {
 
 // Also closes the archive.
 void ShutdownUiFramework() {
+  g_font_warm_up.reset();
   LanguageCatalogue::SetRightToLeftHandler(nullptr);
   ui::GlobalResources::Shutdown();
   if (g_ole_started) ::OleUninitialize();

@@ -227,15 +227,9 @@ void ReleaseFonts() {
   cache.fonts.clear();
 }
 
-// The font for |font_id| (the DC's font when the id is unknown), or null.
-Gdiplus::Font* CachedFont(HDC dc, const std::wstring& font_id) {
-  HFONT hfont = GlobalResources::GetFont(font_id);
-  if (!hfont) hfont = static_cast<HFONT>(::GetCurrentObject(dc, OBJ_FONT));
-  LOGFONTW lf{};
-  if (!hfont || !::GetObjectW(hfont, sizeof(lf), &lf)) {
-    lf = LOGFONTW{};
-    if (!::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(lf), &lf)) return nullptr;
-  }
+// The font for the logical font |lf| at the resolution of |dc|, made once;
+// null when GDI+ can make none. Any thread.
+Gdiplus::Font* CachedFontOf(HDC dc, LOGFONTW lf) {
   // The key is the whole record: clear what follows the face's end.
   const size_t face = wcsnlen(lf.lfFaceName, LF_FACESIZE);
   std::fill(lf.lfFaceName + std::min<size_t>(face, LF_FACESIZE), lf.lfFaceName + LF_FACESIZE, L'\0');
@@ -252,6 +246,23 @@ Gdiplus::Font* CachedFont(HDC dc, const std::wstring& font_id) {
   Gdiplus::Font* made = font ? font->get() : nullptr;
   cache.fonts.emplace(std::move(key), std::move(font));
   return made;
+}
+
+// The logical font of |font_id|, else the DC's font, else the GUI font.
+bool LogicalFontOf(HDC dc, const std::wstring& font_id, LOGFONTW* lf) {
+  HFONT hfont = GlobalResources::GetFont(font_id);
+  if (!hfont && dc) hfont = static_cast<HFONT>(::GetCurrentObject(dc, OBJ_FONT));
+  *lf = LOGFONTW{};
+  if (hfont && ::GetObjectW(hfont, sizeof(*lf), lf)) return true;
+  *lf = LOGFONTW{};
+  return ::GetObjectW(::GetStockObject(DEFAULT_GUI_FONT), sizeof(*lf), lf) != 0;
+}
+
+// The font for |font_id| (the DC's font when the id is unknown), or null.
+Gdiplus::Font* CachedFont(HDC dc, const std::wstring& font_id) {
+  LOGFONTW lf;
+  if (!LogicalFontOf(dc, font_id, &lf)) return nullptr;
+  return CachedFontOf(dc, lf);
 }
 
 // Whether the font record of |font_id| names |face| (as written in the skin).
@@ -734,6 +745,33 @@ void RenderContext_GdiPlus::FillPath(const IPath* path, const IBrush* brush) {
   ScopedGraphics graphics(dc_.Get(), true);
   if (!graphics.ok()) return;
   graphics->FillPath(b->GetBrush(), p->GetPath());
+}
+
+FontWarmUp::FontWarmUp(const std::vector<std::wstring>& font_ids) {
+  // The records are read here: the global font table belongs to this thread.
+  std::vector<LOGFONTW> fonts;
+  for (const std::wstring& id : font_ids) {
+    LOGFONTW lf;
+    if (LogicalFontOf(nullptr, id, &lf)) fonts.push_back(lf);
+  }
+  if (fonts.empty()) return;
+  thread_ = std::thread([fonts] {
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    if (!dc) return;
+    for (const LOGFONTW& lf : fonts) {
+      Gdiplus::Font* font = CachedFontOf(dc, lf);
+      if (!font) continue;
+      // The first measure loads the face's glyphs and its linked fonts.
+      Gdiplus::Graphics graphics(dc);
+      Gdiplus::RectF box;
+      graphics.MeasureString(L"Aa\u6D4B", 3, font, Gdiplus::PointF(0, 0), &box);
+    }
+    ::DeleteDC(dc);
+  });
+}
+
+FontWarmUp::~FontWarmUp() {
+  if (thread_.joinable()) thread_.join();
 }
 
 }  // namespace ui
