@@ -5,12 +5,7 @@
 # 100 characters.
 # Usage: run_typing_bench.sh [build dir] [characters, default 100]
 set -euo pipefail
-root=$(cd "$(dirname "$0")/../.." && pwd)
-export VARNO_ROOT=$root
-. "$root/tools/wine-env.sh"
-default=$root/build/i686
-[ -z "${VARNO_WIN32_UNAVAILABLE:-}" ] || default=$root/build/x86_64
-build=$(cd "${1:-$default}" && pwd)
+. "$(dirname "$0")/bench_env.sh" "${1:-}"
 cmake --build "$build" --target gallery -- -j2 >/dev/null
 trap wine_env_stop EXIT
 wine_env_start

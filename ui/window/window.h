@@ -77,6 +77,10 @@ class Window : public virtual base::SupportWeakCallback {
   // What the last paint drew, and how many paints drew something.
   RECT GetLastPaintRect() const { return last_paint_rect_; }
   int GetPaintCount() const { return paint_count_; }
+  // Told of every frame put on the screen, with the window's paint count and
+  // alpha; for benchmarks that time the first frame. UI thread only.
+  using FramePresentedHook = void (*)(HWND hwnd, int paint_count, BYTE alpha);
+  static void SetFramePresentedHook(FramePresentedHook hook);
   bool IsLayered() const { return layered_; }
   IRenderContext* GetRenderContext() const { return render_.get(); }
   void CenterWindow();

@@ -26,6 +26,9 @@ constexpr UINT kReflectBase = 0x2000;  // reflected notifications: message + thi
 constexpr int kFadeInMs = 250;
 constexpr int kCloseDelayMs = 300;
 
+// Set by benchmarks before any window exists; read on the UI thread.
+Window::FramePresentedHook frame_presented_hook = nullptr;
+
 Control* HitVisitor(Control* control, void* /*data*/) { return control; }
 
 struct TabSearch {
@@ -256,6 +259,7 @@ void Window::SetWindowAlpha(int alpha) {
   BLENDFUNCTION blend = {AC_SRC_OVER, 0, window_alpha_, AC_SRC_ALPHA};
   POINT origin{0, 0};
   ::UpdateLayeredWindow(hwnd_, nullptr, nullptr, nullptr, render_->GetDC(), &origin, 0, &blend, ULW_ALPHA);
+  if (frame_presented_hook) frame_presented_hook(hwnd_, paint_count_, window_alpha_);
 }
 
 void Window::SubscribeWindowEvent(int type, EventHandler handler) {
@@ -697,6 +701,9 @@ void Window::Paint() {
     ::BitBlt(paint_dc_, update.left, update.top, update.right - update.left, update.bottom - update.top,
              render_->GetDC(), update.left, update.top, SRCCOPY);
   }
+  if (frame_presented_hook) frame_presented_hook(hwnd_, paint_count_, window_alpha_);
 }
+
+void Window::SetFramePresentedHook(FramePresentedHook hook) { frame_presented_hook = hook; }
 
 }  // namespace ui
