@@ -83,8 +83,9 @@ std::string ReportClient::RequestBody(const std::string& action, const std::stri
   // by key), which the server verifies. Written here because any use of
   // jsoncpp's values or writers links the iostreams and their locales, a
   // third of the program; the tests hold both writers to the same bytes.
+  static const std::string kOs = "windows";
   const std::pair<const char*, const std::string*> members[] = {
-      {"action", &action}, {"day", &day},   {"device_id", &device_id_}, {"os", nullptr},
+      {"action", &action}, {"day", &day},   {"device_id", &device_id_}, {"os", &kOs},
       {"product", &product_}, {"qd", &qd_}, {"status", &status},       {"version", &version_}};
   constexpr size_t kCount = sizeof(members) / sizeof(members[0]);
   std::string body = "{\n";
@@ -92,7 +93,7 @@ std::string ReportClient::RequestBody(const std::string& action, const std::stri
     body += '\t';
     body += QuotedJsonString(members[i].first);
     body += " : ";
-    body += QuotedJsonString(members[i].second ? *members[i].second : std::string("windows"));
+    body += QuotedJsonString(*members[i].second);
     body += i + 1 < kCount ? ",\n" : "\n";
   }
   body += "}\n";

@@ -61,24 +61,12 @@ def wizard_frames(args, log):
     return visible[0], (opaque[0] if opaque else None)
 
 
-def linux_pid(windows_exe_name):
-    """The Wine process running the program (not this script, whose arguments name it too)."""
-    out = subprocess.run(["pgrep", "-f", windows_exe_name], capture_output=True, text=True).stdout.split()
-    for pid in map(int, out):
-        try:
-            if os.path.basename(os.readlink("/proc/%d/exe" % pid)).startswith("wine"):
-                return pid
-        except OSError:
-            pass
-    return None
-
-
 def bare_resident_kib(bare):
     """The resident set of the bare layered-window program at rest: Wine's own share of any window."""
     proc = subprocess.Popen(["wine", bare, "--hold", "4000"], stdout=subprocess.DEVNULL,
                             stderr=subprocess.DEVNULL)
     time.sleep(3)
-    pid = linux_pid(os.path.basename(bare))
+    pid = e2e.linux_pid(os.path.basename(bare))
     kib = status_kib(pid, "VmHWM") if pid else 0
     proc.wait(30)
     return kib
@@ -92,19 +80,13 @@ def status_kib(pid, key):
     return 0
 
 
-def cpu_ticks(path):
-    with open(path) as f:
-        fields = f.read().rsplit(")", 1)[1].split()
-    return int(fields[11]) + int(fields[12])  # utime, stime
-
-
 def threads_ticks(pid):
     """{tid: (name, processor ticks)} of the process's threads."""
     out = {}
     for tid in os.listdir("/proc/%d/task" % pid):
         try:
             name = open("/proc/%d/task/%s/comm" % (pid, tid)).read().strip()
-            out[int(tid)] = (name, cpu_ticks("/proc/%d/task/%s/stat" % (pid, tid)))
+            out[int(tid)] = (name, e2e.cpu_ticks("/proc/%d/task/%s/stat" % (pid, tid)))
         except OSError:
             pass
     return out
@@ -154,7 +136,7 @@ def main():
         if not w.start():
             print("wizard_bench: the wizard did not show")
             return 1
-        pid = linux_pid(os.path.basename(args.setup))
+        pid = e2e.linux_pid(os.path.basename(args.setup))
         if pid is None:
             print("wizard_bench: no process for %s" % args.setup)
             return 1
@@ -164,14 +146,14 @@ def main():
         w.click(e2e.INSTALL_NOW)
         start = time.time()
         frames0 = len(open(all_frames).read().splitlines())
-        ui0, all0 = cpu_ticks(main_thread), cpu_ticks(process)
+        ui0, all0 = e2e.cpu_ticks(main_thread), e2e.cpu_ticks(process)
         threads0 = threads_ticks(pid)
         samples = []
         while time.time() - start < 600 and not w.entries("installer"):
-            samples.append((time.time() - start, status_kib(pid, "VmRSS"), cpu_ticks(main_thread)))
+            samples.append((time.time() - start, status_kib(pid, "VmRSS"), e2e.cpu_ticks(main_thread)))
             time.sleep(0.5)
         seconds = time.time() - start
-        ui1, all1 = cpu_ticks(main_thread), cpu_ticks(process)
+        ui1, all1 = e2e.cpu_ticks(main_thread), e2e.cpu_ticks(process)
         threads1 = threads_ticks(pid)
         frames1 = len(open(all_frames).read().splitlines())
         peak = status_kib(pid, "VmHWM")

@@ -96,6 +96,25 @@ def reddish(rows):
     return sum(1 for row in rows for r, g, b in row if r > 150 and g < 110 and b < 110)
 
 
+def linux_pid(windows_exe_name):
+    """The Wine process running the program (not a script whose arguments name it too), or None."""
+    out = subprocess.run(["pgrep", "-f", windows_exe_name], capture_output=True, text=True).stdout.split()
+    for pid in map(int, out):
+        try:
+            if os.path.basename(os.readlink("/proc/%d/exe" % pid)).startswith("wine"):
+                return pid
+        except OSError:
+            pass
+    return None
+
+
+def cpu_ticks(stat_path):
+    """User and system clock ticks from a /proc stat file of a process or thread."""
+    with open(stat_path) as f:
+        fields = f.read().rsplit(")", 1)[1].split()
+    return int(fields[11]) + int(fields[12])
+
+
 class Servers:
     """The demo's nginx, stopped and started again as a failing server would be."""
 
@@ -176,26 +195,13 @@ class Wizard:
 
     def ui_thread_ms_per_second(self, seconds):
         """Processor time of the UI thread (the process's first thread under Wine) over |seconds|."""
-        pid = None
-        out = subprocess.run(["pgrep", "-f", os.path.basename(self.args.setup)], capture_output=True,
-                             text=True).stdout.split()
-        for candidate in map(int, out):
-            try:
-                if os.path.basename(os.readlink("/proc/%d/exe" % candidate)).startswith("wine"):
-                    pid = candidate
-                    break
-            except OSError:
-                pass
+        pid = linux_pid(os.path.basename(self.args.setup))
         if pid is None:
             return None
-
-        def ticks():
-            with open("/proc/%d/task/%d/stat" % (pid, pid)) as f:
-                fields = f.read().rsplit(")", 1)[1].split()
-            return int(fields[11]) + int(fields[12])
-        before = ticks()
+        stat = "/proc/%d/task/%d/stat" % (pid, pid)
+        before = cpu_ticks(stat)
         time.sleep(seconds)
-        return (ticks() - before) * 1000.0 / os.sysconf("SC_CLK_TCK") / seconds
+        return (cpu_ticks(stat) - before) * 1000.0 / os.sysconf("SC_CLK_TCK") / seconds
 
     def click(self, point):
         xdotool("mousemove", "--window", self.window, *point)
